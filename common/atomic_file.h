@@ -1,0 +1,14 @@
+// Replacing a file so that readers see either the old content or all of the new.
+#pragma once
+
+#include <cstddef>
+
+struct FilePiece {
+    const void* data;
+    size_t size;
+};
+
+// Writes the pieces, in order, to a temporary file beside `path` and renames it over
+// `path`. On any failure the old file is left as it was, no temporary file remains, and
+// the result is false.
+bool ReplaceFileContents(const char* path, const FilePiece* pieces, int count);

@@ -1,0 +1,95 @@
+// LoadImageA for BMP files, decoded by gdk-pixbuf's BMP loader and nothing else.
+#include "state.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace zod;
+
+namespace {
+
+constexpr long kMaxFileBytes = 1L << 30;
+
+uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    bool ok = std::fseek(file, 0, SEEK_END) == 0;
+    long size = ok ? std::ftell(file) : -1;
+    ok = ok && size >= 0 && size <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(size_t(size));
+        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    std::fclose(file);
+    return ok;
+}
+
+// Windows refuses bitmaps of 65536 or more pixels on a side; check before decoding.
+bool HeaderSizeAcceptable(const std::vector<uint8_t>& b) {
+    if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
+        return false;
+    uint32_t headerSize = Read32(b, 14);
+    if (headerSize == 12)
+        return true; // OS/2 core header: 16-bit sizes
+    int32_t width = int32_t(Read32(b, 18));
+    int32_t height = int32_t(Read32(b, 22));
+    int64_t rows = height < 0 ? -int64_t(height) : height;
+    return width > 0 && width < 65536 && rows > 0 && rows < 65536 &&
+           uint64_t(width) * uint64_t(rows) <= kMaxBitmapPixels;
+}
+
+GdkPixbuf* Decode(const std::vector<uint8_t>& bytes) {
+    GError* error = nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("bmp", &error);
+    if (!loader) {
+        g_clear_error(&error);
+        return nullptr;
+    }
+    bool ok = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error);
+    // close() must run either way; it reports truncated data too.
+    ok = gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok;
+    g_clear_error(&error);
+    GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (pixbuf)
+        g_object_ref(pixbuf);
+    g_object_unref(loader);
+    return pixbuf;
+}
+
+} // namespace
+
+HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
+    if (type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE) || !name)
+        return nullptr;
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes))
+        return nullptr;
+    GdkPixbuf* pixbuf = Decode(bytes);
+    if (!pixbuf)
+        return nullptr;
+    const int width = gdk_pixbuf_get_width(pixbuf);
+    const int height = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+    HBITMAP bitmap = NewBitmap(width, height);
+    if (bitmap && channels >= 3) {
+        auto* target = State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
+        for (int y = 0; y < height; ++y) {
+            const guchar* in = pixels + size_t(y) * size_t(stride);
+            uint32_t* out = target->pixels.data() + size_t(y) * size_t(width);
+            for (int x = 0; x < width; ++x, in += channels)
+                out[x] = RGB(in[0], in[1], in[2]);
+        }
+    }
+    g_object_unref(pixbuf);
+    return bitmap;
+}

@@ -1,0 +1,96 @@
+// The common file dialogs: the record is read and filled here; the host only asks the user.
+#include "state.h"
+
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+DWORD lastDialogError = 0;
+
+std::vector<zod::FileFilter> ParseFilter(LPCSTR filter) {
+    std::vector<zod::FileFilter> filters;
+    // Pairs of NUL-terminated strings, the list ended by an empty string.
+    while (filter && *filter) {
+        zod::FileFilter f;
+        f.label = filter;
+        filter += f.label.size() + 1;
+        if (!*filter)
+            break;
+        f.pattern = filter;
+        filter += f.pattern.size() + 1;
+        filters.push_back(std::move(f));
+    }
+    return filters;
+}
+
+bool IsExistingFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+BOOL RunFileDialog(LPOPENFILENAMEA record, bool save) {
+    lastDialogError = 0;
+    if (!record || record->lStructSize < OPENFILENAME_SIZE_VERSION_400A) {
+        lastDialogError = CDERR_STRUCTSIZE;
+        return FALSE;
+    }
+    zod::Host* host = zod::State().host;
+    if (!record->lpstrFile || record->nMaxFile == 0 || !host) {
+        lastDialogError = CDERR_INITIALIZATION;
+        return FALSE;
+    }
+    zod::FileDialogRequest request;
+    request.owner = record->hwndOwner;
+    request.save = save;
+    request.filters = ParseFilter(record->lpstrFilter);
+    request.filterIndex = static_cast<int>(record->nFilterIndex);
+    request.defaultExtension = record->lpstrDefExt ? record->lpstrDefExt : "";
+    request.fileMustExist = (record->Flags & OFN_FILEMUSTEXIST) != 0;
+    zod::FlushAllDcs();
+    std::optional<std::string> answer = host->ShowFileDialog(request);
+    if (!answer || answer->empty())
+        return FALSE; // cancelled
+    std::string path = *answer;
+    size_t nameStart = path.find_last_of('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    if (!request.defaultExtension.empty() && path.find('.', nameStart) == std::string::npos)
+        path += "." + request.defaultExtension;
+    if (request.fileMustExist && !IsExistingFile(path))
+        return FALSE;
+    if (path.size() + 1 > record->nMaxFile) {
+        // Windows reports the size it needed in the first two bytes.
+        if (record->nMaxFile >= 2) {
+            size_t needed = path.size() + 1;
+            record->lpstrFile[0] = static_cast<char>(needed & 0xFF);
+            record->lpstrFile[1] = static_cast<char>((needed >> 8) & 0xFF);
+        }
+        lastDialogError = FNERR_BUFFERTOOSMALL;
+        return FALSE;
+    }
+    std::memcpy(record->lpstrFile, path.c_str(), path.size() + 1);
+    size_t dot = path.find('.', nameStart);
+    size_t lastDot = path.find_last_of('.');
+    record->nFileOffset = static_cast<WORD>(nameStart);
+    record->nFileExtension =
+        static_cast<WORD>(dot == std::string::npos ? path.size() : lastDot + 1);
+    if (record->lpstrFileTitle && record->nMaxFileTitle > 0) {
+        std::string title = path.substr(nameStart);
+        size_t n = std::min<size_t>(title.size(), record->nMaxFileTitle - 1);
+        std::memcpy(record->lpstrFileTitle, title.data(), n);
+        record->lpstrFileTitle[n] = '\0';
+    }
+    return TRUE;
+}
+
+} // namespace
+
+BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA record) {
+    return RunFileDialog(record, false);
+}
+BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA record) {
+    return RunFileDialog(record, true);
+}
+DWORD WINAPI CommDlgExtendedError() {
+    return lastDialogError;
+}

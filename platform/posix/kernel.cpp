@@ -1,0 +1,51 @@
+// Global memory and file replacement.
+#include "state.h"
+
+#include <cstdio>
+#include <new>
+
+using namespace zod;
+
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
+    if ((flags & ~UINT(GMEM_ZEROINIT)) != GMEM_FIXED || bytes > kMaxGlobalBytes)
+        return nullptr;
+    auto block = std::make_unique<MemoryObject>();
+    // A zero-byte block is still a block, with a pointer of its own.
+    block->data.reset(new (std::nothrow) uint8_t[bytes ? bytes : 1]);
+    if (!block->data)
+        return nullptr;
+    if (flags & GMEM_ZEROINIT)
+        std::fill_n(block->data.get(), bytes, uint8_t(0));
+    block->size = bytes;
+    return State().handles.Add(HandleKind::Memory, std::move(block));
+}
+
+LPVOID WINAPI GlobalLock(HGLOBAL memory) {
+    auto* block = State().handles.Get<MemoryObject>(memory, HandleKind::Memory);
+    if (!block)
+        return nullptr;
+    ++block->locks;
+    return block->data.get();
+}
+
+BOOL WINAPI GlobalUnlock(HGLOBAL memory) {
+    auto* block = State().handles.Get<MemoryObject>(memory, HandleKind::Memory);
+    if (!block || block->locks == 0)
+        return FALSE;
+    return --block->locks > 0;
+}
+
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
+    return State().handles.Remove(memory) ? nullptr : memory;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
+    if (!existing || !replacement || !(flags & MOVEFILE_REPLACE_EXISTING))
+        return FALSE;
+    // rename(2) replaces the target atomically.
+    return std::rename(existing, replacement) == 0;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR path) {
+    return path && std::remove(path) == 0;
+}

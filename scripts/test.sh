@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}"
+cmake --preset dev
+cmake --build --preset dev
+ctest --preset dev

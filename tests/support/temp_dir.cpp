@@ -1,0 +1,55 @@
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace zod::test {
+
+TempDir::TempDir() {
+    const char* root = std::getenv("ZOD_TEST_TMP");
+    fs::path base = root && *root ? fs::path(root) : fs::temp_directory_path();
+    fs::create_directories(base);
+    std::string pattern = (base / "zod-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        ADD_FAILURE() << "cannot make a temporary folder under " << base;
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+    return fs::exists(path);
+}
+
+int CountFilesIn(const std::string& folder) {
+    int count = 0;
+    for (auto& entry : fs::directory_iterator(folder)) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace zod::test
