@@ -1,0 +1,35 @@
+#include "shell/shell.h"
+
+const char kMainWindowClass[] = "ZOD Edozuv";
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, "TVQ_BIG");
+    windowClass.hCursor = LoadCursorA(instance, "TVQ_CURSOR");
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszMenuName = "TVQ_MENU";
+    windowClass.lpszClassName = kMainWindowClass;
+    if (!RegisterClassA(&windowClass))
+        return 0;
+
+    // The settings are read while the window is created (WM_CREATE).
+    HWND window = CreateWindowExA(0, kMainWindowClass, kMainWindowClass, WS_POPUP | WS_CLIPSIBLINGS,
+                                  0, 0, 640, 480, NULL, NULL, instance, NULL);
+    if (!window)
+        return 0;
+    // Always full screen, whatever show command we were started with.
+    ShowWindow(window, SW_MAXIMIZE);
+    UpdateWindow(window);
+    InstanceHandle = instance;
+
+    MSG message = {};
+    // GetMessageA returns -1 on failure; treat that as the end rather than spin.
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

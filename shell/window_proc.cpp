@@ -1,0 +1,150 @@
+// The main window's procedure: view state, painting and the menu commands.
+#include "shell/shell.h"
+
+#include "formats/tvq_reader.h"
+#include "settings/settings.h"
+#include "shell/commands.h"
+
+#include <cstring>
+
+namespace {
+
+const char kAboutCaption[] = "About ZOD Edozuv";
+const char kAboutText[] = "ZOD Edozuv 1.0\n"
+                          "A viewer for TVQ images with colour amplification.\n"
+                          "Written by the ZOD Edozuv developers.";
+const char kIntroPicture[] = "intro.bmp";
+
+struct Level {
+    int command;
+    int32_t factor;
+};
+
+const Level kLevels[] = {
+    {IDM_LEVEL1, 2}, {IDM_LEVEL2, 3}, {IDM_LEVEL3, 4}, {IDM_LEVEL4, 6}, {IDM_LEVEL5, 8},
+};
+
+LRESULT OnCreate(HWND window) {
+    AmplificationFactor = ReadSettings(window);
+    InvalidateRect(window, NULL, TRUE);
+    return 0;
+}
+
+void OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC context = BeginPaint(window, &paint);
+    switch (CurrentViewMode) {
+    case VIEW_INTRO:
+        // Centred on the screen itself; its size is not the image on view.
+        DrawBitmapFile(kIntroPicture, NULL, true);
+        break;
+    case VIEW_BITMAP:
+        CurrentExtent = DrawBitmapFile(CurrentPath, window, false);
+        break;
+    case VIEW_TVQ:
+        CurrentExtent = DrawTvqFile(CurrentPath, context, AmplificationFactor);
+        break;
+    }
+    EndPaint(window, &paint);
+}
+
+void OnLevel(HWND window, int32_t factor) {
+    AmplificationFactor = factor;
+    InvalidateRect(window, NULL, TRUE);
+}
+
+void OnCommand(HWND window, int command) {
+    switch (command) {
+    case IDM_EXPORT_TVQ:
+        break; // greyed: TVQ files are never written
+    case IDM_EXPORT_BMP:
+        ExportBitmapCommand(window, InstanceHandle);
+        break;
+    case IDM_ABOUT:
+        MessageBoxExA(window, kAboutText, kAboutCaption, MB_OK, 0);
+        break;
+    case IDM_EXIT:
+        WriteSettings(window, AmplificationFactor);
+        PostQuitMessage(0);
+        break;
+    case IDM_IMPORT_TVQ:
+        ImportTvqCommand(window, InstanceHandle);
+        break;
+    case IDM_IMPORT_BMP:
+        ImportBitmapCommand(window, InstanceHandle);
+        break;
+    default:
+        for (const Level& level : kLevels)
+            if (level.command == command)
+                OnLevel(window, level.factor);
+        break;
+    }
+}
+
+void RunImport(HWND window, HINSTANCE instance, const char* filter, const char* defaultExtension,
+               ViewMode mode) {
+    char title[kPathCapacity];
+    OPENFILENAMEA record;
+    PrepareFileDialog(&record, window, instance, filter, defaultExtension,
+                      OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, title);
+    if (!GetOpenFileNameA(&record))
+        return;
+    // The file is first read by the repaint that follows.
+    CurrentViewMode = mode;
+    AdoptSelectedPath();
+    InvalidateRect(window, NULL, TRUE);
+}
+
+} // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_DESTROY:
+        PostQuitMessage(0); // closed without File > Exit: the factor is not saved
+        return 0;
+    case WM_PAINT:
+        OnPaint(window);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam));
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void PrepareFileDialog(OPENFILENAMEA* record, HWND window, HINSTANCE instance, const char* filter,
+                       const char* defaultExtension, DWORD flags, char* titleBuffer) {
+    memset(record, 0, sizeof *record);
+    // The classic record size, which every version of the dialog accepts.
+    record->lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    record->hwndOwner = window;
+    record->hInstance = instance;
+    record->lpstrFilter = filter;
+    record->nFilterIndex = 1;
+    SelectedPath[0] = '\0';
+    record->lpstrFile = SelectedPath;
+    record->nMaxFile = kPathCapacity;
+    titleBuffer[0] = '\0';
+    record->lpstrFileTitle = titleBuffer;
+    record->nMaxFileTitle = kPathCapacity;
+    record->Flags = flags;
+    record->lpstrDefExt = defaultExtension;
+}
+
+void ImportBitmapCommand(HWND window, HINSTANCE instance) {
+    RunImport(window, instance, "Bitmap Files (.bmp)\0*.bmp\0", "BMP", VIEW_BITMAP);
+}
+
+void ImportTvqCommand(HWND window, HINSTANCE instance) {
+    RunImport(window, instance, "TVQ Files (.TVQ)\0*.tvq\0", "TVQ", VIEW_TVQ);
+}
+
+void AdoptSelectedPath() {
+    // Bounded, so that even an unterminated buffer cannot overrun CurrentPath.
+    size_t length = strnlen(SelectedPath, kPathCapacity - 1);
+    memcpy(CurrentPath, SelectedPath, length);
+    CurrentPath[length] = '\0';
+}
