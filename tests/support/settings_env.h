@@ -1,0 +1,37 @@
+// Points the settings file at a test's own folder for the lifetime of the object.
+#pragma once
+
+#include <string>
+
+namespace zod::test {
+
+class SettingsFolder {
+  public:
+    explicit SettingsFolder(const std::string& configHome);
+    ~SettingsFolder();
+    SettingsFolder(const SettingsFolder&) = delete;
+    SettingsFolder& operator=(const SettingsFolder&) = delete;
+    // The settings file inside it.
+    std::string File() const;
+
+  private:
+    std::string configHome_;
+    std::string savedConfig_;
+    bool hadConfig_ = false;
+};
+
+// Makes every file write of this process fail with "file too large" while alive, as a
+// full disk would.
+class FullDisk {
+  public:
+    FullDisk();
+    ~FullDisk();
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+  private:
+    unsigned long long savedLimit_;
+    void (*savedHandler_)(int);
+};
+
+} // namespace zod::test
