@@ -1,14 +1,140 @@
-// Placeholder until the resource script is embedded.
+// The program's resources on Linux: the embedded resource script is read once, and the
+// icon and cursor files it names are decoded by gdk-pixbuf's icon loader.
+#include "embedded.h"
+#include "resource_script.h"
 #include "state.h"
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstdio>
+#include <map>
+#include <strings.h>
+
 namespace zod {
-const Menu* FindMenuResource(const char*) {
-    return nullptr;
+namespace {
+
+constexpr const char* kScriptName = "zod-edozuv.rc";
+
+struct CaseInsensitiveLess {
+    bool operator()(const std::string& a, const std::string& b) const {
+        return strcasecmp(a.c_str(), b.c_str()) < 0;
+    }
+};
+
+struct Resources {
+    std::map<std::string, Menu, CaseInsensitiveLess> menus;
+    std::map<std::string, Image, CaseInsensitiveLess> icons;
+    std::map<std::string, Image, CaseInsensitiveLess> cursors;
+};
+
+uint16_t Read16(const unsigned char* p) {
+    return uint16_t(p[0] | p[1] << 8);
 }
-const Image* FindIconResource(const char*) {
-    return nullptr;
+
+// An .ico or .cur file: gdk-pixbuf decodes the picture; a cursor's hot spot comes from
+// the first directory entry, the one image our files hold.
+bool DecodeIconFile(const EmbeddedFile& file, bool cursor, Image& image) {
+    if (file.size < 22 || Read16(file.data) != 0 || Read16(file.data + 2) != (cursor ? 2 : 1) ||
+        Read16(file.data + 4) == 0)
+        return false;
+    GError* error = nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("ico", &error);
+    if (!loader) {
+        g_clear_error(&error);
+        return false;
+    }
+    bool ok = gdk_pixbuf_loader_write(loader, file.data, file.size, &error);
+    // close() must run either way; it reports truncated data too.
+    ok = gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok;
+    g_clear_error(&error);
+    GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (pixbuf && gdk_pixbuf_get_colorspace(pixbuf) == GDK_COLORSPACE_RGB &&
+        gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 && gdk_pixbuf_get_n_channels(pixbuf) >= 3) {
+        const int width = gdk_pixbuf_get_width(pixbuf);
+        const int height = gdk_pixbuf_get_height(pixbuf);
+        const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+        const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+        const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+        image.width = width;
+        image.height = height;
+        image.hotX = cursor ? Read16(file.data + 10) : 0;
+        image.hotY = cursor ? Read16(file.data + 12) : 0;
+        image.argb.resize(size_t(width) * size_t(height));
+        for (int y = 0; y < height; ++y) {
+            const guchar* in = pixels + size_t(y) * size_t(stride);
+            for (int x = 0; x < width; ++x, in += channels)
+                image.argb[size_t(y) * size_t(width) + size_t(x)] =
+                    uint32_t(alpha ? in[3] : 0xFF) << 24 | uint32_t(in[0]) << 16 |
+                    uint32_t(in[1]) << 8 | uint32_t(in[2]);
+        }
+    } else {
+        ok = false;
+    }
+    g_object_unref(loader); // owns the pixbuf
+    return ok;
 }
-const Image* FindCursorResource(const char*) {
-    return nullptr;
+
+void DecodeAll(const std::vector<ResourceFile>& files, bool cursor,
+               std::map<std::string, Image, CaseInsensitiveLess>& into) {
+    for (const ResourceFile& entry : files) {
+        const EmbeddedFile* file = FindEmbeddedFile(entry.file.c_str());
+        Image image;
+        if (file && DecodeIconFile(*file, cursor, image))
+            into.emplace(entry.name, std::move(image));
+        else
+            std::fprintf(stderr, "zod-edozuv: cannot decode %s %s from \"%s\"\n",
+                         cursor ? "cursor" : "icon", entry.name.c_str(), entry.file.c_str());
+    }
 }
+
+Resources Load() {
+    Resources resources;
+    const EmbeddedFile* script = FindEmbeddedFile(kScriptName);
+    ResourceScript parsed;
+    std::string error;
+    if (!script) {
+        std::fprintf(stderr, "zod-edozuv: no resource script built in\n");
+        return resources;
+    }
+    std::string_view text(reinterpret_cast<const char*>(script->data), script->size);
+    if (!ParseResourceScript(text, parsed, &error)) {
+        std::fprintf(stderr, "zod-edozuv: %s: %s\n", kScriptName, error.c_str());
+        return resources;
+    }
+    for (Menu& menu : parsed.menus)
+        resources.menus.emplace(menu.name, std::move(menu));
+    DecodeAll(parsed.icons, false, resources.icons);
+    DecodeAll(parsed.cursors, true, resources.cursors);
+    return resources;
+}
+
+// Read once, on first use; the entries live until the program ends.
+const Resources& Loaded() {
+    static const Resources resources = Load();
+    return resources;
+}
+
+template <typename T>
+const T* Find(const std::map<std::string, T, CaseInsensitiveLess>& map, const char* name) {
+    if (!name)
+        return nullptr;
+    auto it = map.find(name);
+    return it == map.end() ? nullptr : &it->second;
+}
+
+} // namespace
+
+const Menu* FindMenuResource(const char* name) {
+    return Find(Loaded().menus, name);
+}
+
+const Image* FindIconResource(const char* name) {
+    return Find(Loaded().icons, name);
+}
+
+const Image* FindCursorResource(const char* name) {
+    return Find(Loaded().cursors, name);
+}
+
 } // namespace zod
