@@ -57,6 +57,7 @@ struct MessageBoxRequest {
 // What a host learns about the main window when it is shown.
 struct WindowShown {
     HWND window = nullptr;
+    const char* title = nullptr; // valid during the call
     const Menu* menu = nullptr;
     const Image* icon = nullptr;
     const Image* cursor = nullptr;

@@ -207,6 +207,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     if (State().host) {
         WindowShown shown;
         shown.window = hwnd;
+        shown.title = window->title.c_str();
         shown.menu = window->menu;
         if (WindowClass* c = FindClass(window->className.c_str())) {
             if (auto* icon = State().handles.Get<ImageObject>(c->info.hIcon, HandleKind::Icon))

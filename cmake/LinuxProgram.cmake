@@ -1,0 +1,36 @@
+# The Linux desktop program: the shell on the FLTK host, and how it is installed.
+include(GNUInstallDirs)
+
+find_program(ZOD_FLTK_CONFIG fltk-config REQUIRED)
+execute_process(COMMAND ${ZOD_FLTK_CONFIG} --cxxflags
+                OUTPUT_VARIABLE zod_fltk_cxxflags OUTPUT_STRIP_TRAILING_WHITESPACE)
+execute_process(COMMAND ${ZOD_FLTK_CONFIG} --ldflags
+                OUTPUT_VARIABLE zod_fltk_ldflags OUTPUT_STRIP_TRAILING_WHITESPACE)
+separate_arguments(zod_fltk_cxxflags UNIX_COMMAND "${zod_fltk_cxxflags}")
+separate_arguments(zod_fltk_ldflags UNIX_COMMAND "${zod_fltk_ldflags}")
+# FLTK's headers are not ours to keep warning-free.
+set(zod_fltk_includes "")
+set(zod_fltk_other_flags "")
+foreach(flag IN LISTS zod_fltk_cxxflags)
+  if(flag MATCHES "^-I(.*)")
+    list(APPEND zod_fltk_includes "${CMAKE_MATCH_1}")
+  else()
+    list(APPEND zod_fltk_other_flags "${flag}")
+  endif()
+endforeach()
+add_library(zod_fltk INTERFACE)
+target_include_directories(zod_fltk SYSTEM INTERFACE ${zod_fltk_includes})
+target_compile_options(zod_fltk INTERFACE ${zod_fltk_other_flags})
+target_link_libraries(zod_fltk INTERFACE ${zod_fltk_ldflags})
+
+add_executable(zod-edozuv platform/hosts/fltk_main.cpp platform/hosts/fltk_host.cpp)
+target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk zod_warnings)
+
+install(TARGETS zod-edozuv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES resources/zod-edozuv.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/zod-edozuv.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+
+if(ZOD_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+  add_subdirectory(tests/gui)
+endif()
