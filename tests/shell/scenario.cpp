@@ -1,0 +1,55 @@
+#include "scenario.h"
+
+#include <unistd.h>
+
+namespace zod::test {
+
+Scenario::Scenario(int width, int height)
+    : host(width, height), settings_(dir_.path() + "/config") {
+    // Program-wide state starts as a new process has it.
+    CurrentViewMode = VIEW_INTRO;
+    AmplificationFactor = kDefaultAmplificationFactor;
+    CurrentExtent = ImageExtent{0, 0};
+    CurrentPath[0] = SelectedPath[0] = '\0';
+    InstanceHandle = nullptr;
+    char folder[4096];
+    previousFolder_ = getcwd(folder, sizeof folder) ? folder : "/";
+    EXPECT_EQ(chdir(dir_.path().c_str()), 0);
+}
+
+Scenario::~Scenario() {
+    EXPECT_EQ(chdir(previousFolder_.c_str()), 0);
+    // Every device context, bitmap and memory block acquired was released.
+    EXPECT_EQ(LiveResourceHandles(), 0);
+}
+
+int Scenario::Run() {
+    return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, const_cast<char*>(""),
+                   SW_SHOWNORMAL);
+}
+
+void Scenario::StoreSettings(const std::string& content) {
+    SettingsFilePath(true);
+    WriteFileBytes(settings_.File(), content);
+}
+
+void Scenario::Choose(int command) {
+    host.Then([this, command] { EXPECT_TRUE(host.ChooseMenuItem(command)) << command; });
+}
+
+void Scenario::ImportTvq(const std::string& name) {
+    host.QueueDialogAnswer(Path(name));
+    Choose(IDM_IMPORT_TVQ);
+}
+
+void Scenario::ExportBmp(const std::string& name) {
+    host.QueueDialogAnswer(Path(name));
+    Choose(IDM_EXPORT_BMP);
+}
+
+std::vector<uint32_t> Scenario::Screen() const {
+    return std::vector<uint32_t>(ScreenPixels(),
+                                 ScreenPixels() + size_t(ScreenWidth()) * ScreenHeight());
+}
+
+} // namespace zod::test

@@ -1,0 +1,24 @@
+// Image files made by tests, written without the program's own code.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zod::test {
+
+// A TVQ file: 32-byte header with width and height, then the given pixel words.
+std::string TvqBytes(int16_t width, int16_t height, const std::vector<uint16_t>& words);
+uint16_t TvqWord(int red, int green, int blue);
+
+// The colour (COLORREF) that a TVQ word shows at an amplification factor.
+uint32_t AmplifiedColour(uint16_t word, int factor);
+
+// A 24-bit bottom-up BMP file whose pixel (x, y) has colour(x, y), a COLORREF.
+std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour);
+
+// The pixel (x, y) of a 24-bit BMP file as a COLORREF; the file must be well formed.
+uint32_t Bmp24Pixel(const std::string& file, int x, int y);
+
+} // namespace zod::test
