@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -15,10 +16,16 @@ TempDir::TempDir() {
     const char* root = std::getenv("ZOD_TEST_TMP");
     fs::path base = root && *root ? fs::path(root) : fs::temp_directory_path();
     fs::create_directories(base);
-    std::string pattern = (base / "zod-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
+    // A random name that create_directory claims, as mkdtemp does; mingw has no mkdtemp.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        fs::path candidate = base / ("zod-" + std::to_string(random()));
+        std::error_code error;
+        if (fs::create_directory(candidate, error))
+            path_ = candidate.string();
+    }
+    if (path_.empty())
         ADD_FAILURE() << "cannot make a temporary folder under " << base;
-    path_ = pattern;
 }
 
 TempDir::~TempDir() {
