@@ -167,15 +167,22 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
         DestroyWindow(hwnd);
         return nullptr;
     }
+    if (!FindWindowObject(hwnd))
+        return nullptr; // destroyed by its own WM_CREATE handler
     if (style & WS_VISIBLE)
         ShowWindow(hwnd, SW_SHOW);
     return hwnd;
 }
 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
-    if (!FindWindowObject(hwnd))
+    // A WM_DESTROY handler that calls DestroyWindow again must not recurse.
+    static std::vector<HWND> beingDestroyed;
+    if (!FindWindowObject(hwnd) ||
+        std::find(beingDestroyed.begin(), beingDestroyed.end(), hwnd) != beingDestroyed.end())
         return FALSE;
+    beingDestroyed.push_back(hwnd);
     CallProc(hwnd, WM_DESTROY, 0, 0);
+    beingDestroyed.erase(std::find(beingDestroyed.begin(), beingDestroyed.end(), hwnd));
     if (State().host)
         State().host->WindowDestroyed(hwnd);
     // Messages for a window that is gone are dropped, as Windows does.
