@@ -32,5 +32,6 @@ install(FILES resources/zod-edozuv.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
 
 if(ZOD_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+  enable_testing() # before the folder is added, or its tests are not written out
   add_subdirectory(tests/gui)
 endif()

@@ -9,6 +9,7 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <algorithm>
 #include <cctype>
@@ -137,6 +138,20 @@ template <typename T> T* FindChild(Fl_Group* group) {
                 return found;
     }
     return nullptr;
+}
+
+// Without a window manager the keyboard follows the pointer, which may be anywhere; a
+// modal window takes the keyboard itself once it is on screen, as dialogs do on Windows.
+void TakeKeyboardFocus(Fl_Window* window) {
+    for (int tries = 0; tries < 100 && window->shown(); ++tries) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(fl_display, fl_xid(window), &attributes) &&
+            attributes.map_state == IsViewable) {
+            XSetInputFocus(fl_display, fl_xid(window), RevertToPointerRoot, CurrentTime);
+            return;
+        }
+        Fl::wait(0.01);
+    }
 }
 
 std::string CurrentDirectory() {
@@ -287,6 +302,8 @@ std::optional<std::string> FltkHost::Impl::RunFltkChooser(const FileDialogReques
         apply(choice, &state);
     }
     chooser.show();
+    if (dialog)
+        TakeKeyboardFocus(dialog);
     while (chooser.shown())
         Fl::wait();
     const char* value = chooser.value();
@@ -401,6 +418,7 @@ int FltkHost::ShowMessageBox(const MessageBoxRequest& request) {
                  impl_->screenY + (impl_->screenH - h) / 2);
     box.show();
     ok->take_focus();
+    TakeKeyboardFocus(&box);
     while (box.shown())
         Fl::wait();
     return IDOK;
