@@ -1,4 +1,6 @@
 # The Debian packages each stage needs; sourced by the run and test scripts.
 BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev libbenchmark-dev
                 libgdk-pixbuf-2.0-dev libfltk1.3-dev)
-GUI_TEST_PACKAGES=(xvfb xauth xdotool imagemagick)
+# The GUI tests start Xvfb themselves, type and click with xdotool, take screenshots with
+# ImageMagick's import and send close requests through Xlib; the fonts draw the menu.
+GUI_TEST_PACKAGES=(xvfb xauth xdotool imagemagick libx11-dev fonts-dejavu-core)
