@@ -12,6 +12,10 @@ namespace {
 
 constexpr long kMaxFileBytes = 1L << 30;
 
+uint32_t Read16(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
+}
+
 uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
            uint32_t(b[at + 3]) << 24;
@@ -46,6 +50,34 @@ bool HeaderSizeAcceptable(const std::vector<uint8_t>& b) {
            uint64_t(width) * uint64_t(rows) <= kMaxBitmapPixels;
 }
 
+// gdk-pixbuf decodes a file whose pixel data stops short without complaint; Windows refuses
+// it, and so do we.
+bool HoldsAllPixels(const std::vector<uint8_t>& b) {
+    const uint64_t offset = Read32(b, 10);
+    const uint32_t headerSize = Read32(b, 14);
+    uint64_t width = 0, rows = 0, bpp = 0;
+    uint32_t compression = 0, sizeImage = 0;
+    if (headerSize == 12) {
+        width = Read16(b, 18);
+        rows = Read16(b, 20);
+        bpp = Read16(b, 24);
+    } else if (headerSize >= 40 && b.size() >= 54) {
+        const int32_t height = int32_t(Read32(b, 22));
+        width = Read32(b, 18);
+        rows = height < 0 ? -int64_t(height) : height;
+        bpp = Read16(b, 28);
+        compression = Read32(b, 30);
+        sizeImage = Read32(b, 34);
+    } else {
+        return headerSize > 12 && headerSize < 40; // other short headers: the decoder decides
+    }
+    if (compression == 1 || compression == 2) // RLE8, RLE4: the header gives the data's size
+        return sizeImage > 0 && offset + sizeImage <= b.size();
+    if (compression != 0 && compression != 3) // neither RGB nor BITFIELDS: the decoder decides
+        return true;
+    return offset + (width * bpp + 31) / 32 * 4 * rows <= b.size();
+}
+
 GdkPixbuf* Decode(const std::vector<uint8_t>& bytes) {
     GError* error = nullptr;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("bmp", &error);
@@ -70,7 +102,7 @@ HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags
     if (type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE) || !name)
         return nullptr;
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes))
+    if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes) || !HoldsAllPixels(bytes))
         return nullptr;
     GdkPixbuf* pixbuf = Decode(bytes);
     if (!pixbuf)
