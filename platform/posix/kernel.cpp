@@ -36,6 +36,9 @@ BOOL WINAPI GlobalUnlock(HGLOBAL memory) {
 }
 
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
+    // Only memory blocks: any other handle would be torn out from under its owner.
+    if (!State().handles.Get<MemoryObject>(memory, HandleKind::Memory))
+        return memory;
     return State().handles.Remove(memory) ? nullptr : memory;
 }
 
