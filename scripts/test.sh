@@ -9,3 +9,5 @@ scripts/ensure-packages.sh "${GUI_TEST_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+# The Windows program: cross-compiled with mingw-w64, tested under Wine.
+scripts/windows-test.sh

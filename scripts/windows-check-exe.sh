@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks what a built zod-edozuv.exe is: a 32-bit GUI program that imports only Windows'
+# own DLLs, carries its version and no manifest. Prints its size and imports.
+set -euo pipefail
+exe=${1:-build/windows/zod-edozuv.exe}
+headers=$(i686-w64-mingw32-objdump -p "$exe")
+fail() {
+  echo "windows-check-exe: $exe: $*" >&2
+  exit 1
+}
+
+grep -q 'file format pei-i386' <<<"$headers" || fail "not a 32-bit Windows program"
+grep -Eq 'Subsystem[[:space:]]+00000002' <<<"$headers" || fail "not a GUI-subsystem program"
+
+# The system's own DLLs; msvcrt.dll is the C library every Windows carries.
+imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort -u)
+for dll in $imports; do
+  case $dll in
+  KERNEL32.DLL | USER32.DLL | GDI32.DLL | COMDLG32.DLL | MSVCRT.DLL) ;;
+  *) fail "imports $dll, which Windows does not carry" ;;
+  esac
+done
+
+# Resource types: 16 is the version block, 24 a manifest (there must be none, see README).
+types=$(sed -n '/The .rsrc Resource Directory/,$p' <<<"$headers" |
+  sed -n 's/^0[0-9a-f]*   Entry: ID: 0x0*\([0-9a-f]*\),.*/\1/p')
+grep -qx 10 <<<"$types" || fail "no VERSIONINFO"
+grep -qx 18 <<<"$types" && fail "a manifest is embedded"
+texts=$(strings -el "$exe")
+grep -qx 'ZOD Edozuv' <<<"$texts" || fail "the version block does not name the program"
+grep -qx '1.0.0' <<<"$texts" || fail "the version block does not give 1.0.0"
+
+echo "$exe: $(stat -c %s "$exe") bytes, imports:" $imports
