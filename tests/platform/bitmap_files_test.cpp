@@ -72,68 +72,39 @@ std::string Rows(const Form& f, int width, int height,
     return out;
 }
 
-// RLE: even rows as runs of one repeated index, odd rows in absolute mode.
+// RLE: each pixel a run of one, each row ended, the last by the end of the bitmap.
 std::string Rle(const Form& f, const std::function<uint32_t(int, int)>& index) {
     std::string out;
     for (int y = kH - 1; y >= 0; --y) {
-        auto packed = [&](int x) {
-            return f.bpp == 8 ? char(index(x, y)) : char(index(x, y) << 4 | index(x, y));
-        };
-        if (y % 2 == 0) {
-            for (int x = 0; x < kW; ++x)
-                out += {char(1), packed(x)};
-        } else {
-            out += {char(0), char(kW)};
-            std::string run;
-            for (int x = 0; x < kW; ++x)
-                if (f.bpp == 8)
-                    run += char(index(x, y));
-                else if (x % 2 == 0)
-                    run += char(index(x, y) << 4);
-                else
-                    run.back() = char(run.back() | index(x, y));
-            run.resize((run.size() + 1) / 2 * 2, '\0');
-            out += run;
-        }
-        out += {char(0), char(0)};
+        for (int x = 0; x < kW; ++x)
+            out += {char(1), char(f.bpp == 8 ? index(x, y) : index(x, y) * 0x11)};
+        out += {char(0), char(y == 0)};
     }
-    out.back() = char(1); // end of bitmap replaces the last end of line
     return out;
 }
 
 std::string BmpFile(const Form& f, int width, int height) {
-    auto index = [&](int x, int y) { return uint32_t((x + 2 * y) % std::max(1, f.colours)); };
-    std::string pixels = f.compression == 1 || f.compression == 2
-                             ? Rle(f, index)
-                             : Rows(
-                                   f, width, height,
-                                   f.colours ? std::function<uint32_t(int, int)>(index)
-                                             : [&](int x, int y) { return f.pack(Direct(x, y)); });
+    std::function<uint32_t(int, int)> value = [&](int x, int y) {
+        return f.colours ? uint32_t((x + 2 * y) % f.colours) : f.pack(Direct(x, y));
+    };
+    std::string pixels =
+        f.compression == 1 || f.compression == 2 ? Rle(f, value) : Rows(f, width, height, value);
     std::string header;
-    if (f.headerSize == 12) {
-        Put(header, 12, 4);
-        Put(header, uint32_t(width), 2);
-        Put(header, uint32_t(height), 2);
-        Put(header, 1, 2);
-        Put(header, uint32_t(f.bpp), 2);
-    } else {
-        Put(header, uint32_t(f.headerSize), 4);
-        Put(header, uint32_t(width), 4);
-        Put(header, uint32_t(height), 4);
-        Put(header, 1, 2);
-        Put(header, uint32_t(f.bpp), 2);
-        Put(header, f.compression, 4);
-        Put(header, uint32_t(pixels.size()), 4);
-        Put(header, 2835, 4);
-        Put(header, 2835, 4);
-        Put(header, uint32_t(f.colours), 4);
-        Put(header, 0, 4);
+    const int side = f.headerSize == 12 ? 2 : 4; // the OS/2 header has 16-bit sizes
+    Put(header, uint32_t(f.headerSize), 4);
+    Put(header, uint32_t(width), side);
+    Put(header, uint32_t(height), side);
+    Put(header, 1, 2);
+    Put(header, uint32_t(f.bpp), 2);
+    if (f.headerSize > 12) {
+        for (uint32_t v :
+             {f.compression, uint32_t(pixels.size()), 2835u, 2835u, uint32_t(f.colours), 0u})
+            Put(header, v, 4);
         for (uint32_t mask : f.masks) // in the V4/V5 header, or just after a 40-byte one
             Put(header, mask, 4);
         if (f.headerSize > 40) {
-            if (f.masks.size() < 4)
-                header.resize(40 + 16, '\0'); // unused masks
-            Put(header, 0x73524742, 4);       // 'sRGB'
+            header.resize(40 + 16, '\0'); // unused masks
+            Put(header, 0x73524742, 4);   // 'sRGB'
             header.resize(size_t(f.headerSize), '\0');
         }
     }
@@ -156,12 +127,19 @@ uint32_t Pack555(COLORREF c) {
 uint32_t Pack565(COLORREF c) {
     return (GetRValue(c) >> 3) << 11 | (GetGValue(c) >> 2) << 5 | GetBValue(c) >> 3;
 }
+uint32_t PackRgb(COLORREF c) {
+    return c;
+}
 uint32_t PackBgr(COLORREF c) {
     return uint32_t(GetBValue(c)) | uint32_t(GetGValue(c)) << 8 | uint32_t(GetRValue(c)) << 16;
 }
 
+uint32_t PackBgra(COLORREF c) {
+    return PackBgr(c) | 0xFF000000;
+}
+
 constexpr COLORREF kAll = 0xFFFFFF;
-const std::vector<uint32_t> kNone;
+const std::vector<uint32_t> kNone, kBgra = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
 
 const Form kForms[] = {
     {"Indexed1", 40, kH, 1, 0, 2, kNone, nullptr, kAll},
@@ -175,28 +153,12 @@ const Form kForms[] = {
     {"Rgb24", 40, kH, 24, 0, 0, kNone, PackBgr, kAll},
     {"Rgb24TopDown", 40, -kH, 24, 0, 0, kNone, PackBgr, kAll},
     {"Rgb32", 40, kH, 32, 0, 0, kNone, PackBgr, kAll},
-    {"Bitfields32",
-     40,
-     kH,
-     32,
-     3,
-     0,
-     {0x000000FF, 0x0000FF00, 0x00FF0000},
-     [](COLORREF c) { return uint32_t(c); },
-     kAll},
+    {"Bitfields32", 40, kH, 32, 3, 0, {0x000000FF, 0x0000FF00, 0x00FF0000}, PackRgb, kAll},
     {"Os2Indexed4", 12, kH, 4, 0, 16, kNone, nullptr, kAll},
     {"Os2Rgb24", 12, kH, 24, 0, 0, kNone, PackBgr, kAll},
     {"V4Rgb24", 108, kH, 24, 0, 0, kNone, PackBgr, kAll},
     {"V4Indexed8TopDown", 108, -kH, 8, 0, 16, kNone, nullptr, kAll},
-    {"V5Bitfields32",
-     124,
-     kH,
-     32,
-     3,
-     0,
-     {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000},
-     [](COLORREF c) { return PackBgr(c) | 0xFF000000; },
-     kAll},
+    {"V5Bitfields32", 124, kH, 32, 3, 0, kBgra, PackBgra, kAll},
     {"V5Bitfields565", 124, kH, 16, 3, 0, {0xF800, 0x07E0, 0x001F, 0}, Pack565, 0xF8FCF8},
 };
 

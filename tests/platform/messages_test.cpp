@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <functional>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,55 +14,53 @@ namespace {
 
 constexpr COLORREF kSentinel = RGB(0x5A, 0xA5, 0x3C);
 
-// What the test window procedure does and saw.
 struct Proc {
-    std::vector<std::string> log;
-    LRESULT createResult = 0;
-    bool destroyInCreate = false;
-    bool destroyInDestroy = false;
-    bool validateOnPaint = true;
+    std::string log;
+    char quirk = 0; // 'F': WM_CREATE fails, 'c': destroys itself there, 'd': again in WM_DESTROY
+    bool validate = true;
     std::vector<PAINTSTRUCT> paints;
-    std::vector<RECT> paintClips;
-};
-Proc proc;
+    std::vector<RECT> clips; // GetClipBox of each paint
+    void Log(const std::string& s) { log += (log.empty() ? "" : " ") + s; }
+} proc;
 
 LRESULT CALLBACK TestProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        proc.log.push_back(IsWindow(hwnd) ? "create" : "create-without-window");
-        if (proc.destroyInCreate)
+        proc.Log(IsWindow(hwnd) ? "create" : "create-without-window");
+        if (proc.quirk == 'c')
             DestroyWindow(hwnd);
-        return proc.createResult;
+        return proc.quirk == 'F' ? -1 : 0;
     case WM_DESTROY:
-        proc.log.push_back("destroy");
-        if (proc.destroyInDestroy)
+        proc.Log("destroy");
+        if (proc.quirk == 'd')
             DestroyWindow(hwnd); // a common mistake; must not recurse
         return 0;
     case WM_PAINT: {
-        proc.log.push_back("paint");
-        if (!proc.validateOnPaint)
+        proc.Log("paint");
+        if (!proc.validate)
             return 0;
         PAINTSTRUCT paint;
-        HDC dc = BeginPaint(hwnd, &paint);
         RECT clip{-1, -1, -1, -1};
-        GetClipBox(dc, &clip);
+        GetClipBox(BeginPaint(hwnd, &paint), &clip);
         proc.paints.push_back(paint);
-        proc.paintClips.push_back(clip);
+        proc.clips.push_back(clip);
         EndPaint(hwnd, &paint);
         return 0;
     }
     case WM_CLOSE:
-        proc.log.push_back("close");
+        proc.Log("close");
         break;
     case WM_COMMAND:
-        proc.log.push_back("command " + std::to_string(wParam));
+        proc.Log("cmd" + std::to_string(wParam));
+        if (wParam == 9)
+            InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 class Messages : public ::testing::Test {
-  public:
+  protected:
     Messages() : host(64, 48) { proc = Proc{}; }
 
     HWND Create(DWORD style, const char* menu = nullptr, bool brush = true) {
@@ -72,19 +70,50 @@ class Messages : public ::testing::Test {
         c.lpszMenuName = menu;
         c.lpszClassName = "TestWindow";
         RegisterClassA(&c);
-        return CreateWindowExA(0, "TestWindow", "Test", style, 4, 6, 40, 30, nullptr, nullptr,
-                               nullptr, nullptr);
+        return CreateWindowExA(0, "TestWindow", "", style, 4, 6, 40, 30, nullptr, nullptr, nullptr,
+                               nullptr);
     }
 
-    // The program's message loop, until GetMessageA returns 0.
+    // The program's message loop, until GetMessageA returns 0. With no window shown the
+    // headless host has no input to give; with one, it asks to close it.
     void Pump() {
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0)) {
-            TranslateMessage(&msg);
+        while (GetMessageA(&msg, nullptr, 0, 0))
             DispatchMessageA(&msg);
-        }
         EXPECT_EQ(msg.message, UINT(WM_QUIT));
-        proc.log.push_back("quit " + std::to_string(msg.wParam));
+        proc.Log("quit" + std::to_string(int(msg.wParam)));
+    }
+
+    // C/V create hidden/visible, S show, U update, I invalidate, D destroy, Pn post command
+    // n, Tn post it when the loop waits for input, Qn PostQuitMessage(n), L run the loop,
+    // N/Y stop/resume validating on WM_PAINT, !x the procedure's quirk x, M mark the log.
+    void Run(const std::string& script) {
+        std::istringstream in(script);
+        std::string t;
+        HWND w = nullptr;
+        while (in >> t) {
+            const int n = std::atoi(t.c_str() + 1);
+            // clang-format off
+            switch (t[0]) {
+            case 'C': case 'V':
+                if (!(w = Create(WS_POPUP | (t[0] == 'V' ? WS_VISIBLE : 0))))
+                    proc.Log("null");
+                break;
+            case 'S': ShowWindow(w, SW_SHOW); break;
+            case 'U': UpdateWindow(w); break;
+            case 'I': InvalidateRect(w, nullptr, TRUE); break;
+            case 'D': DestroyWindow(w); break;
+            case 'P': PostMessageA(w, WM_COMMAND, WPARAM(n), 0); break;
+            case 'T': host.Then([&w, n] { PostMessageA(w, WM_COMMAND, WPARAM(n), 0); }); break;
+            case 'Q': PostQuitMessage(n); break;
+            case 'L': Pump(); break;
+            case 'N': proc.validate = false; break;
+            case 'Y': proc.validate = true; break;
+            case '!': proc.quirk = t[1]; break;
+            case 'M': proc.Log("-"); break;
+            }
+            // clang-format on
+        }
     }
 
     HeadlessHost host;
@@ -92,97 +121,29 @@ class Messages : public ::testing::Test {
 
 struct SequenceCase {
     const char* name;
-    std::function<void(Messages&, HeadlessHost&)> run;
-    std::vector<std::string> expected;
+    const char* script;
+    const char* expected;
 };
 
-// Hidden windows are never painted; when no window is shown the headless host has no
-// input to give and GetMessageA ends the loop.
 const SequenceCase kSequences[] = {
-    {"PostedMessagesThenQuitThenPaint",
-     [](Messages& t, HeadlessHost&) {
-         HWND w = t.Create(WS_POPUP | WS_VISIBLE);
-         PostMessageA(w, WM_COMMAND, 1, 0);
-         PostMessageA(w, WM_COMMAND, 2, 0);
-         PostQuitMessage(7);
-         t.Pump(); // the quit request overtakes the pending paint
-         t.Pump(); // then the paint, and the host closes the window
-     },
-     {"create", "command 1", "command 2", "quit 7", "paint", "close", "destroy", "quit 0"}},
-    {"PaintBeforeWaitingForInput",
-     [](Messages& t, HeadlessHost& host) {
-         HWND w = t.Create(WS_POPUP | WS_VISIBLE);
-         host.Then([w] { PostMessageA(w, WM_COMMAND, 5, 0); });
-         host.Then([w] { InvalidateRect(w, nullptr, FALSE); });
-         t.Pump();
-     },
-     {"create", "paint", "command 5", "paint", "close", "destroy", "quit 0"}},
-    {"UpdateWindowPaintsAtOnceAndOnlyWhenInvalid",
-     [](Messages& t, HeadlessHost&) {
-         HWND w = t.Create(WS_POPUP);
-         UpdateWindow(w); // hidden: nothing to paint
-         ShowWindow(w, SW_SHOW);
-         UpdateWindow(w);
-         UpdateWindow(w); // validated by the first
-         proc.log.push_back("updated");
-         t.Pump();
-     },
-     {"create", "paint", "updated", "close", "destroy", "quit 0"}},
-    {"HiddenWindowIsNeverPainted",
-     [](Messages& t, HeadlessHost&) {
-         HWND w = t.Create(WS_POPUP);
-         InvalidateRect(w, nullptr, TRUE);
-         PostMessageA(w, WM_COMMAND, 3, 0);
-         t.Pump();
-         DestroyWindow(w);
-     },
-     {"create", "command 3", "quit 0", "destroy"}},
-    {"MessagesForADestroyedWindowAreDropped",
-     [](Messages& t, HeadlessHost&) {
-         HWND w = t.Create(WS_POPUP | WS_VISIBLE);
-         PostMessageA(w, WM_COMMAND, 1, 0);
-         DestroyWindow(w);
-         EXPECT_FALSE(PostMessageA(w, WM_COMMAND, 2, 0));
-         EXPECT_EQ(SendMessageA(w, WM_COMMAND, 3, 0), 0);
-         t.Pump();
-     },
-     {"create", "destroy", "quit 0"}},
-    {"UnvalidatedPaintComesAgain",
-     [](Messages& t, HeadlessHost&) {
-         proc.validateOnPaint = false;
-         HWND w = t.Create(WS_POPUP | WS_VISIBLE);
-         UpdateWindow(w);
-         UpdateWindow(w);
-         proc.validateOnPaint = true;
-         t.Pump();
-     },
-     {"create", "paint", "paint", "paint", "close", "destroy", "quit 0"}},
-    {"CreateReturningMinusOneDestroys",
-     [](Messages& t, HeadlessHost&) {
-         proc.createResult = -1;
-         EXPECT_EQ(t.Create(WS_POPUP | WS_VISIBLE), nullptr);
-     },
-     {"create", "destroy"}},
-    {"DestroyedDuringCreateFails",
-     [](Messages& t, HeadlessHost&) {
-         proc.destroyInCreate = true;
-         EXPECT_EQ(t.Create(WS_POPUP | WS_VISIBLE), nullptr);
-     },
-     {"create", "destroy"}},
-    {"DestroyWindowInsideDestroyRunsOnce",
-     [](Messages& t, HeadlessHost&) {
-         proc.destroyInDestroy = true;
-         HWND w = t.Create(WS_POPUP);
-         EXPECT_TRUE(DestroyWindow(w));
-         EXPECT_FALSE(IsWindow(w));
-     },
-     {"create", "destroy"}},
+    {"QuitAfterPostedBeforePaint", "V P1 P2 Q7 L L",
+     "create cmd1 cmd2 quit7 paint close destroy quit0"},
+    {"QuitCodeNegative", "C Q-3 L D", "create quit-3 destroy"},
+    {"PaintBeforeWaitingForInput", "V T9 L", "create paint cmd9 paint close destroy quit0"},
+    {"UpdateWindowPaintsAtOnceOnlyWhenInvalid", "C U S U U M L",
+     "create paint - close destroy quit0"},
+    {"HiddenWindowIsNeverPainted", "C I P3 L D", "create cmd3 quit0 destroy"},
+    {"MessagesForADestroyedWindowAreDropped", "V P1 D P2 L", "create destroy quit0"},
+    {"UnvalidatedPaintComesAgain", "N V U U Y L", "create paint paint paint close destroy quit0"},
+    {"CreateReturningMinusOneDestroys", "!F V", "create destroy null"},
+    {"DestroyedDuringCreateFails", "!c V", "create destroy null"},
+    {"DestroyWindowInsideDestroyRunsOnce", "!d C D", "create destroy"},
 };
 
 class Sequence : public Messages, public ::testing::WithParamInterface<SequenceCase> {};
 
 TEST_P(Sequence, MatchesTable) {
-    GetParam().run(*this, host);
+    Run(GetParam().script);
     EXPECT_EQ(proc.log, GetParam().expected);
     EXPECT_EQ(LiveHandles(HandleKind::Window), 0);
     EXPECT_EQ(LiveResourceHandles(), 0);
@@ -191,26 +152,11 @@ TEST_P(Sequence, MatchesTable) {
 INSTANTIATE_TEST_SUITE_P(Messages, Sequence, ::testing::ValuesIn(kSequences),
                          [](const auto& c) { return std::string(c.param.name); });
 
-TEST_F(Messages, CreateSendsWmCreateBeforeReturningAndQuitCarriesItsCode) {
-    HWND w = Create(WS_POPUP);
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(proc.log, std::vector<std::string>{"create"});
-    PostQuitMessage(-3);
-    MSG msg;
-    std::memset(&msg, 0xCC, sizeof msg);
-    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
-    EXPECT_EQ(msg.message, UINT(WM_QUIT));
-    EXPECT_EQ(int(msg.wParam), -3);
-    EXPECT_EQ(host.QuitRequests(), std::vector<int>{-3});
-    EXPECT_EQ(DispatchMessageA(&msg), 0);
-    DestroyWindow(w);
-}
-
-// Painting a maximised window with a menu: client origin (0, 18) on a 64 x 48 screen.
+// A maximised window with a menu on a 64 x 48 screen: its client area is (0, 18)-(64, 48).
 struct PaintCase {
     const char* name;
     bool brush;
-    std::vector<RECT> invalid; // client coordinates, each InvalidateRect'd in turn
+    std::vector<RECT> invalid; // client coordinates, InvalidateRect'd in turn
     BOOL erase;
     RECT rcPaint;
     BOOL fErase;
@@ -234,6 +180,10 @@ const PaintCase kPaints[] = {
 
 class Painting : public Messages, public ::testing::WithParamInterface<PaintCase> {};
 
+std::vector<LONG> Box(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
 TEST_P(Painting, ErasesAndClipsToTheUpdateArea) {
     const PaintCase& c = GetParam();
     HWND w = Create(WS_POPUP, "TVQ_MENU", c.brush);
@@ -245,32 +195,26 @@ TEST_P(Painting, ErasesAndClipsToTheUpdateArea) {
             SetPixel(screen, x, y, kSentinel);
     ReleaseDC(nullptr, screen);
     proc.paints.clear();
-    proc.paintClips.clear();
+    proc.clips.clear();
     for (const RECT& r : c.invalid)
         InvalidateRect(w, &r, c.erase);
     UpdateWindow(w);
     const bool painted = c.rcPaint.right > c.rcPaint.left;
     ASSERT_EQ(proc.paints.size(), painted ? 1u : 0u);
     if (painted) {
-        const PAINTSTRUCT& p = proc.paints[0];
-        EXPECT_EQ(p.fErase, c.fErase);
-        EXPECT_EQ(
-            std::vector<LONG>({p.rcPaint.left, p.rcPaint.top, p.rcPaint.right, p.rcPaint.bottom}),
-            std::vector<LONG>({c.rcPaint.left, c.rcPaint.top, c.rcPaint.right, c.rcPaint.bottom}));
-        const RECT& clip = proc.paintClips[0];
-        EXPECT_EQ(
-            std::vector<LONG>({clip.left, clip.top, clip.right, clip.bottom}),
-            std::vector<LONG>({c.rcPaint.left, c.rcPaint.top, c.rcPaint.right, c.rcPaint.bottom}));
-        EXPECT_EQ(GetPixel(p.hdc, c.rcPaint.left, c.rcPaint.top), CLR_INVALID); // released
+        EXPECT_EQ(proc.paints[0].fErase, c.fErase);
+        EXPECT_EQ(Box(proc.paints[0].rcPaint), Box(c.rcPaint));
+        EXPECT_EQ(Box(proc.clips[0]), Box(c.rcPaint));
+        EXPECT_EQ(GetPixel(proc.paints[0].hdc, c.rcPaint.left, c.rcPaint.top), CLR_INVALID);
     }
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
-            const int cx = x, cy = y - kMenuBarHeight;
-            const bool inside = c.erased && cx >= c.rcPaint.left && cx < c.rcPaint.right &&
+            const int cy = y - kMenuBarHeight;
+            const bool inside = c.erased && x >= c.rcPaint.left && x < c.rcPaint.right &&
                                 cy >= c.rcPaint.top && cy < c.rcPaint.bottom;
             ASSERT_EQ(ScreenPixel(x, y), inside ? 0u : kSentinel) << x << "," << y;
         }
-    EXPECT_EQ(LiveHandles(HandleKind::DeviceContext), 0);
+    EXPECT_EQ(LiveHandles(HandleKind::DeviceContext), 0); // EndPaint released it
     DestroyWindow(w);
 }
 
