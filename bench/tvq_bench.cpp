@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -66,9 +67,14 @@ void DrawOntoMemoryDc(benchmark::State& state) {
 void ReadAndConvertIntoBuffer(benchmark::State& state) {
     std::vector<uint32_t> pixels(size_t(kWidth) * kHeight);
     std::vector<uint8_t> bytes;
-    uint32_t levels[32];
-    for (int c = 0; c < 32; ++c)
+    // The same two look-ups per pixel as the reader, so only the drawing differs.
+    uint32_t levels[32], redGreen[1024], blue[32];
+    for (int c = 0; c < 32; ++c) {
         levels[c] = uint32_t(c * kFactor > 255 ? 255 : c * kFactor);
+        blue[c] = levels[c] << 16;
+    }
+    for (int i = 0; i < 1024; ++i)
+        redGreen[i] = levels[i >> 5] | levels[i & 31] << 8;
     for (auto _ : state) {
         FILE* file = std::fopen(ImagePath.c_str(), "rb");
         std::fseek(file, 0, SEEK_END);
@@ -79,8 +85,7 @@ void ReadAndConvertIntoBuffer(benchmark::State& state) {
         const uint8_t* words = bytes.data() + 32;
         for (size_t i = 0; i < pixels.size() && 32 + 2 * i + 1 < got; ++i) {
             uint32_t word = uint32_t(words[2 * i] | words[2 * i + 1] << 8);
-            pixels[i] =
-                levels[word >> 11] | levels[(word >> 6) & 31] << 8 | levels[word & 31] << 16;
+            pixels[i] = redGreen[word >> 6] | blue[word & 31];
         }
         benchmark::DoNotOptimize(pixels.data());
         benchmark::ClobberMemory();
@@ -88,8 +93,19 @@ void ReadAndConvertIntoBuffer(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-BENCHMARK(ReadAndConvertIntoBuffer)->Unit(benchmark::kMillisecond);
-BENCHMARK(DrawOntoMemoryDc)->Unit(benchmark::kMillisecond);
+// On a shared machine the fastest repetition is the least disturbed one.
+double Fastest(const std::vector<double>& times) {
+    return *std::min_element(times.begin(), times.end());
+}
+
+BENCHMARK(ReadAndConvertIntoBuffer)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(12)
+    ->ComputeStatistics("min", Fastest);
+BENCHMARK(DrawOntoMemoryDc)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(12)
+    ->ComputeStatistics("min", Fastest);
 
 } // namespace
 

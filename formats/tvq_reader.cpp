@@ -40,25 +40,26 @@ uint16_t ReadWord(const uint8_t* p) {
     return uint16_t(p[0] | p[1] << 8);
 }
 
-// Each channel's contribution to a COLORREF, indexed by its five-bit value.
+// Colours for one factor: red and green together by the word's top ten bits (bit 5 is not
+// part of them), blue by its low five. Two look-ups per pixel.
 struct ChannelTables {
-    COLORREF red[32];
-    COLORREF green[32];
+    COLORREF redGreen[1024];
     COLORREF blue[32];
 };
 
 void MakeChannelTables(int32_t factor, ChannelTables& tables) {
+    COLORREF level[32];
     for (int c = 0; c < 32; ++c) {
         int64_t amplified = int64_t(c) * factor;
-        COLORREF level = COLORREF(amplified < 0 ? 0 : amplified > 255 ? 255 : amplified);
-        tables.red[c] = level;
-        tables.green[c] = level << 8;
-        tables.blue[c] = level << 16;
+        level[c] = COLORREF(amplified < 0 ? 0 : amplified > 255 ? 255 : amplified);
+        tables.blue[c] = level[c] << 16;
     }
+    for (int i = 0; i < 1024; ++i)
+        tables.redGreen[i] = level[i >> 5] | level[i & 31] << 8;
 }
 
 COLORREF WordColour(const ChannelTables& tables, uint16_t word) {
-    return tables.red[word >> 11] | tables.green[(word >> 6) & 31] | tables.blue[word & 31];
+    return tables.redGreen[word >> 6] | tables.blue[word & 31];
 }
 
 // 64-bit positions: a file may be larger than a 32-bit long can address.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -232,6 +233,23 @@ TEST_F(TvqReaderTest, InvalidSurfaceStillGivesTheExtent) {
     ImageExtent extent = DrawTvqFile(path.c_str(), nullptr, 3);
     EXPECT_EQ(extent.width, 5);
     EXPECT_EQ(extent.height, 4);
+}
+
+// SetPixel remembers the context it last drew on, to keep per-pixel drawing cheap; a
+// deleted context must never be drawn through.
+TEST_F(TvqReaderTest, SetPixelNeverReachesADeletedContext) {
+    auto first = std::make_unique<MemorySurface>(4, 4);
+    HDC stale = first->dc();
+    EXPECT_EQ(SetPixel(stale, 1, 1, RGB(9, 9, 9)), RGB(9, 9, 9));
+    first.reset();
+    EXPECT_EQ(SetPixel(stale, 1, 1, RGB(9, 9, 9)), CLR_INVALID);
+    MemorySurface second(4, 4); // may take the freed slot
+    EXPECT_EQ(SetPixel(stale, 2, 2, RGB(9, 9, 9)), CLR_INVALID);
+    EXPECT_EQ(second.Pixel(2, 2), kSentinel);
+    EXPECT_EQ(SetPixel(second.dc(), 2, 2, RGB(6, 6, 6)), RGB(6, 6, 6));
+    HDC kept = second.dc();
+    UseScreen(8, 8); // a new host drops every handle
+    EXPECT_EQ(SetPixel(kept, 2, 2, RGB(9, 9, 9)), CLR_INVALID);
 }
 
 // Drawing only what the clip box lets through must leave every surface exactly as drawing
