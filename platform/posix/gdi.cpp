@@ -12,6 +12,50 @@ DcObject* FindDc(HDC dc) {
     return State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
 }
 
+// SetPixel runs once per pixel, nearly always on the context of its previous call, so it
+// remembers that one; any removal from the handle table forgets it.
+struct LastPixelDc {
+    HDC handle = nullptr;
+    DcObject* context = nullptr;
+    const HandleTable* table = nullptr;
+    uint64_t removals = 0;
+} lastPixelDc;
+
+[[gnu::noinline]] void AddDirtyPixel(DcObject& dc, long sx, long sy) {
+    RECT& d = dc.dirty;
+    if (IsEmpty(d)) {
+        d = RECT{LONG(sx), LONG(sy), LONG(sx + 1), LONG(sy + 1)};
+    } else {
+        d.left = std::min<LONG>(d.left, sx);
+        d.top = std::min<LONG>(d.top, sy);
+        d.right = std::max<LONG>(d.right, sx + 1);
+        d.bottom = std::max<LONG>(d.bottom, sy + 1);
+    }
+}
+
+inline COLORREF PutPixel(DcObject& context, int x, int y, COLORREF color) {
+    long sx = long(x) + context.origin.x;
+    long sy = long(y) + context.origin.y;
+    const RECT& clip = context.clip;
+    if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom)
+        return CLR_INVALID;
+    color &= 0x00FFFFFF;
+    context.surface.pixels[size_t(sy) * size_t(context.surface.width) + size_t(sx)] = color;
+    if (context.kind != DcKind::Memory)
+        AddDirtyPixel(context, sx, sy);
+    return color;
+}
+
+// Out of line, so that the common path of SetPixel saves no registers.
+[[gnu::noinline]] COLORREF LookUpAndSetPixel(HDC dc, int x, int y, COLORREF color) {
+    const HandleTable& handles = State().handles;
+    DcObject* context = FindDc(dc);
+    if (!context)
+        return CLR_INVALID;
+    lastPixelDc = LastPixelDc{dc, context, &handles, handles.Removals()};
+    return PutPixel(*context, x, y, color);
+}
+
 BitmapObject* FindBitmap(const void* bitmap) {
     return State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
 }
@@ -268,28 +312,9 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
 }
 
 COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
-    DcObject* context = FindDc(dc);
-    if (!context)
-        return CLR_INVALID;
-    long sx = long(x) + context->origin.x;
-    long sy = long(y) + context->origin.y;
-    const RECT& clip = context->clip;
-    if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom)
-        return CLR_INVALID;
-    color &= 0x00FFFFFF;
-    context->surface.pixels[size_t(sy) * size_t(context->surface.width) + size_t(sx)] = color;
-    if (context->kind != DcKind::Memory) {
-        RECT& d = context->dirty;
-        if (IsEmpty(d)) {
-            d = RECT{LONG(sx), LONG(sy), LONG(sx + 1), LONG(sy + 1)};
-        } else {
-            d.left = std::min<LONG>(d.left, sx);
-            d.top = std::min<LONG>(d.top, sy);
-            d.right = std::max<LONG>(d.right, sx + 1);
-            d.bottom = std::max<LONG>(d.bottom, sy + 1);
-        }
-    }
-    return color;
+    if (dc && dc == lastPixelDc.handle && lastPixelDc.table->Removals() == lastPixelDc.removals)
+        return PutPixel(*lastPixelDc.context, x, y, color);
+    return LookUpAndSetPixel(dc, x, y, color);
 }
 
 COLORREF WINAPI GetPixel(HDC dc, int x, int y) {

@@ -89,6 +89,8 @@ class HandleTable {
         return static_cast<T*>(Find(handle, kind));
     }
     std::vector<void*> All(HandleKind kind) const;
+    // Counts removals: while it is unchanged, an object found earlier is still alive.
+    uint64_t Removals() const { return removals_; }
 
   private:
     struct Slot {
@@ -100,6 +102,7 @@ class HandleTable {
     const Slot* SlotOf(const void* handle) const;
     std::vector<Slot> slots_;
     std::vector<uint32_t> free_;
+    uint64_t removals_ = 0;
 };
 
 struct PlatformState {
