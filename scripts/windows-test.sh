@@ -15,7 +15,10 @@ if [ "${1:-}" = --under-x ]; then
   "$wine" wineboot -i >/dev/null 2>&1
   echo "Wine prefix ready after $((SECONDS - started)) s"
   ctest --preset "$preset"
-  python3 tests/windows/e2e_test.py "build/$preset/zod-edozuv.exe" assets/intro.bmp
+  # The .exe as it ships where Wine can run it; else its 64-bit twin.
+  exe=build/windows/zod-edozuv.exe
+  [ "$preset" = windows-x64-tests ] && exe=build/windows-x64-tests/zod-edozuv.exe
+  python3 tests/windows/e2e_test.py "$exe" assets/intro.bmp
   exit
 fi
 

@@ -49,12 +49,25 @@ def wait_window(name, program=None):
     return wait_for('the window "%s"' % name, shown)
 
 
-def press(window, *keys):
-    """Focuses the window, then sends each key (or key chord) in turn."""
+def press(window, key):
     subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
-    for key in keys:
-        subprocess.run(["xdotool", "key", key], check=True)
-        time.sleep(0.2)  # let Wine open the menu the previous key asked for
+    subprocess.run(["xdotool", "key", key], check=True)
+
+
+def program_windows():
+    """How many of the program's windows are shown; an open menu is one of them."""
+    return len(subprocess.run(["xdotool", "search", "--onlyvisible", "--class",
+                               r"^zod-edozuv\.exe$"], capture_output=True, text=True).stdout.split())
+
+
+def choose(window, menu, item, opens_dialog=False):
+    """Chooses a menu item with the keyboard: Alt and the menu's letter, then the item's."""
+    shown = program_windows()
+    press(window, "alt+" + menu)
+    wait_for("the menu to open", lambda: program_windows() > shown)
+    subprocess.run(["xdotool", "key", item], check=True)
+    if not opens_dialog:
+        wait_for("the menu to close", lambda: program_windows() <= shown)
 
 
 def answer_file_dialog(name, path):
@@ -165,7 +178,7 @@ def first_start(exe, folder, prefix):
         press(box, "Return")
         wait_for("the default settings", lambda: read_settings(prefix) == b"3")
         check(True, 'first start: "Initialization Error", then RARURI.ini holds "3"')
-        press(wait_window("ZOD Edozuv", program), "alt+f", "e")
+        choose(wait_window("ZOD Edozuv", program), "f", "e")
         program.wait_exit()
     finally:
         program.stop()
@@ -201,10 +214,10 @@ def typical_run(exe, intro_path, folder, prefix):
         check(visible_window("Initialization Error") is None, "no box once the file exists")
         check(True, "the intro picture is centred, ten pixels to the left, at %s" % (position,))
 
-        press(window, "alt+i", "t")
+        choose(window, "i", "t", opens_dialog=True)
         answer_file_dialog("Open", tvq)
-        press(window, "alt+c", "5")
-        press(window, "alt+e", "b")
+        choose(window, "c", "5")
+        choose(window, "e", "b", opens_dialog=True)
         answer_file_dialog("Save As", exported)
         wait_for("the exported file", lambda: os.path.exists(exported))
 
@@ -224,7 +237,7 @@ def typical_run(exe, intro_path, folder, prefix):
                           % (len(wrong), wrong[0] if wrong else -1, len(got), len(pixels)))
         check(True, "Level 5 export equals the TVQ pixels at factor 8, byte for byte")
 
-        press(window, "alt+f", "e")
+        choose(window, "f", "e")
         program.wait_exit()
         check(read_settings(prefix) == b"8", 'File > Exit leaves RARURI.ini holding "8"')
     finally:
