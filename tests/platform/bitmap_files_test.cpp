@@ -97,8 +97,9 @@ std::string BmpFile(const Form& f, int width, int height) {
     Put(header, 1, 2);
     Put(header, uint32_t(f.bpp), 2);
     if (f.headerSize > 12) {
-        for (uint32_t v :
-             {f.compression, uint32_t(pixels.size()), 2835u, 2835u, uint32_t(f.colours), 0u})
+        // A full palette is given as 0 colours used, as most files do.
+        const uint32_t used = f.bpp <= 8 && f.colours == 1 << f.bpp ? 0 : uint32_t(f.colours);
+        for (uint32_t v : {f.compression, uint32_t(pixels.size()), 2835u, 2835u, used, 0u})
             Put(header, v, 4);
         for (uint32_t mask : f.masks) // in the V4/V5 header, or just after a 40-byte one
             Put(header, mask, 4);
@@ -233,6 +234,7 @@ TEST(LoadImage, RefusesWhatIsNotAnAcceptableBmp) {
         {"TruncatedOs2", Cut(BmpFile(kForms[12], kW, kH), 1)},
         {"TruncatedBitfields", Cut(BmpFile(kForms[11], kW, kH), 4)},
         {"Garbage", garbage},
+        {"TopDownRle8", WithSize(BmpFile(kForms[4], kW, kH), kW, uint32_t(-kH))},
         {"Width65536", Bmp24(65536, 1)},
         {"Height65536", Bmp24(1, 65536)},
         {"TopDownHeight65536", WithSize(Bmp24(1, 65536), 1, uint32_t(-65536))},

@@ -103,6 +103,12 @@ TEST_F(Gdi, WindowAndScreenContexts) {
         EXPECT_EQ(ReleaseDC(c.owner, c.dc), 1);
         EXPECT_EQ(GetClipBox(c.dc, &box), ERROR);
     }
+    ShowWindow(window, SW_HIDE); // a hidden window's context draws nothing
+    HDC hidden = GetDC(window);
+    RECT box;
+    EXPECT_EQ(GetClipBox(hidden, &box), NULLREGION);
+    EXPECT_EQ(SetPixel(hidden, 0, 0, RGB(1, 2, 3)), CLR_INVALID);
+    EXPECT_EQ(ReleaseDC(window, hidden), 1);
     for (int y = 0; y < kScreenH; ++y)
         for (int x = 0; x < kScreenW; ++x)
             ASSERT_EQ(ScreenPixel(x, y), kSentinel) << x << "," << y;
