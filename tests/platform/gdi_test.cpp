@@ -34,11 +34,19 @@ LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// Records what the host is told changed on the screen.
+struct WatchingHost : HeadlessHost {
+    WatchingHost() : HeadlessHost(kScreenW, kScreenH) {}
+    void ScreenChanged(const RECT& r) override { changed.push_back(r); }
+    std::vector<RECT> changed;
+};
+
 class Gdi : public ::testing::Test {
   protected:
-    Gdi() : host(kScreenW, kScreenH) {
+    Gdi() {
         WNDCLASSA c{};
         c.lpfnWndProc = PlainProc;
+        c.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         c.lpszMenuName = "TVQ_MENU";
         c.lpszClassName = "GdiTest";
         RegisterClassA(&c);
@@ -66,7 +74,7 @@ class Gdi : public ::testing::Test {
         DeleteObject(bitmap);
     }
 
-    HeadlessHost host;
+    WatchingHost host;
     HWND window;
     HDC screen;
 };
@@ -313,25 +321,11 @@ TEST_F(Gdi, GetDIBitsHeaderQueryAndRefusals) {
 
 // The host repaints only what it is told changed: every changed pixel must be reported, in
 // rectangles inside the screen, by the time the loop waits for input.
-TEST(ScreenChanges, EveryChangedPixelIsReportedBeforeTheLoopWaits) {
-    struct WatchingHost : HeadlessHost {
-        WatchingHost() : HeadlessHost(kScreenW, kScreenH) {}
-        void ScreenChanged(const RECT& r) override { changed.push_back(r); }
-        std::vector<RECT> changed;
-    } host;
-    WNDCLASSA c{};
-    c.lpfnWndProc = PlainProc;
-    c.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-    c.lpszMenuName = "TVQ_MENU";
-    c.lpszClassName = "Watched";
-    RegisterClassA(&c);
-    HWND w =
-        CreateWindowExA(0, "Watched", "", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
-    ShowWindow(w, SW_MAXIMIZE);
-    UpdateWindow(w);
-    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen), client = GetDC(w);
+TEST_F(Gdi, EveryChangedPixelIsReportedBeforeTheLoopWaits) {
+    UpdateWindow(window);
     Fill(screen, kScreenW, kScreenH, [](int, int) { return kSentinel; });
     ReleaseDC(nullptr, screen);
+    HDC memory = CreateCompatibleDC(nullptr), client = GetDC(window);
     const std::vector<uint32_t> before(ScreenPixels(), ScreenPixels() + kScreenW * kScreenH);
     host.changed.clear();
     HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(client, 8, 6));
@@ -341,7 +335,7 @@ TEST(ScreenChanges, EveryChangedPixelIsReportedBeforeTheLoopWaits) {
     BitBlt(screen, kScreenW - 3, -2, 8, 6, memory, 0, 0, SRCCOPY);
     ReleaseDC(nullptr, screen);
     const RECT invalid{10, 10, 20, 15};
-    InvalidateRect(w, &invalid, TRUE);
+    InvalidateRect(window, &invalid, TRUE);
     host.Then([&] {
         for (const RECT& r : host.changed)
             EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= kScreenW && r.bottom <= kScreenH &&
@@ -360,12 +354,12 @@ TEST(ScreenChanges, EveryChangedPixelIsReportedBeforeTheLoopWaits) {
         EXPECT_EQ(changed, 1 + 3 * 4 + 10 * 5);
     });
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0))
+    while (GetMessageA(&msg, nullptr, 0, 0)) // until the host closes the window
         DispatchMessageA(&msg);
-    ReleaseDC(w, client);
+    ReleaseDC(window, client);
     DeleteObject(SelectObject(memory, old));
     DeleteDC(memory);
-    EXPECT_EQ(LiveResourceHandles(), 0);
+    screen = GetDC(nullptr);
 }
 
 } // namespace
