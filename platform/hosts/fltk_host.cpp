@@ -1,4 +1,5 @@
 #include "fltk_host.h"
+#include "gtk_file_dialog.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
@@ -309,11 +310,7 @@ std::optional<std::string> FltkHost::Impl::RunFltkChooser(const FileDialogReques
     const char* value = chooser.value();
     if (!value || !*value)
         return std::nullopt;
-    std::string path = value;
-    size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos)
-        lastDirectory = path.substr(0, slash + 1);
-    return path;
+    return std::string(value);
 }
 
 FltkHost::FltkHost() : impl_(std::make_unique<Impl>()) {
@@ -424,8 +421,23 @@ int FltkHost::ShowMessageBox(const MessageBoxRequest& request) {
     return IDOK;
 }
 
+// The desktop's GTK chooser when GTK 2 is installed, FLTK's own otherwise. Both start
+// where the last one ended, at first in the working directory, as on Windows.
 std::optional<std::string> FltkHost::ShowFileDialog(const FileDialogRequest& request) {
-    return impl_->RunFltkChooser(request);
+    Impl& host = *impl_;
+    std::optional<std::string> path;
+    if (GtkFileDialogAvailable()) {
+        unsigned long owner = host.window && host.window->shown() ? fl_xid(host.window.get()) : 0;
+        path = RunGtkFileDialog(request, host.lastDirectory, owner);
+    } else {
+        path = host.RunFltkChooser(request);
+    }
+    if (path) {
+        size_t slash = path->find_last_of('/');
+        if (slash != std::string::npos)
+            host.lastDirectory = path->substr(0, slash + 1);
+    }
+    return path;
 }
 
 } // namespace zod
