@@ -100,11 +100,13 @@ double Fastest(const std::vector<double>& times) {
 
 BENCHMARK(ReadAndConvertIntoBuffer)
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(12)
+    ->MinTime(0.05)
+    ->Repetitions(30)
     ->ComputeStatistics("min", Fastest);
 BENCHMARK(DrawOntoMemoryDc)
     ->Unit(benchmark::kMillisecond)
-    ->Repetitions(12)
+    ->MinTime(0.05)
+    ->Repetitions(30)
     ->ComputeStatistics("min", Fastest);
 
 } // namespace

@@ -13,15 +13,14 @@ DcObject* FindDc(HDC dc) {
 }
 
 // SetPixel runs once per pixel, nearly always on the context of its previous call, so it
-// remembers that one; any removal from the handle table forgets it.
+// remembers that one; the handle table forgets it whenever a handle is removed.
 struct LastPixelDc {
     HDC handle = nullptr;
     DcObject* context = nullptr;
-    const HandleTable* table = nullptr;
-    uint64_t removals = 0;
 } lastPixelDc;
 
-[[gnu::noinline]] void AddDirtyPixel(DcObject& dc, long sx, long sy) {
+// Returns `color`, so that SetPixel can end with a jump to it.
+[[gnu::noinline]] COLORREF AddDirtyPixel(DcObject& dc, long sx, long sy, COLORREF color) {
     RECT& d = dc.dirty;
     if (IsEmpty(d)) {
         d = RECT{LONG(sx), LONG(sy), LONG(sx + 1), LONG(sy + 1)};
@@ -31,6 +30,7 @@ struct LastPixelDc {
         d.right = std::max<LONG>(d.right, sx + 1);
         d.bottom = std::max<LONG>(d.bottom, sy + 1);
     }
+    return color;
 }
 
 inline COLORREF PutPixel(DcObject& context, int x, int y, COLORREF color) {
@@ -42,17 +42,16 @@ inline COLORREF PutPixel(DcObject& context, int x, int y, COLORREF color) {
     color &= 0x00FFFFFF;
     context.surface.pixels[size_t(sy) * size_t(context.surface.width) + size_t(sx)] = color;
     if (context.kind != DcKind::Memory)
-        AddDirtyPixel(context, sx, sy);
+        return AddDirtyPixel(context, sx, sy, color);
     return color;
 }
 
 // Out of line, so that the common path of SetPixel saves no registers.
 [[gnu::noinline]] COLORREF LookUpAndSetPixel(HDC dc, int x, int y, COLORREF color) {
-    const HandleTable& handles = State().handles;
     DcObject* context = FindDc(dc);
     if (!context)
         return CLR_INVALID;
-    lastPixelDc = LastPixelDc{dc, context, &handles, handles.Removals()};
+    lastPixelDc = LastPixelDc{dc, context};
     return PutPixel(*context, x, y, color);
 }
 
@@ -109,6 +108,10 @@ HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip) {
     dc->surface = ScreenSurface();
     dc->clip = Intersect(clip, RECT{0, 0, dc->surface.width, dc->surface.height});
     return static_cast<HDC>(State().handles.Add(HandleKind::DeviceContext, std::move(dc)));
+}
+
+void ForgetPixelDc() {
+    lastPixelDc = LastPixelDc{};
 }
 
 void FlushDc(DcObject& dc) {
@@ -312,7 +315,7 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
 }
 
 COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
-    if (dc && dc == lastPixelDc.handle && lastPixelDc.table->Removals() == lastPixelDc.removals)
+    if (dc && dc == lastPixelDc.handle)
         return PutPixel(*lastPixelDc.context, x, y, color);
     return LookUpAndSetPixel(dc, x, y, color);
 }

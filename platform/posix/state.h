@@ -89,8 +89,6 @@ class HandleTable {
         return static_cast<T*>(Find(handle, kind));
     }
     std::vector<void*> All(HandleKind kind) const;
-    // Counts removals: while it is unchanged, an object found earlier is still alive.
-    uint64_t Removals() const { return removals_; }
 
   private:
     struct Slot {
@@ -102,7 +100,6 @@ class HandleTable {
     const Slot* SlotOf(const void* handle) const;
     std::vector<Slot> slots_;
     std::vector<uint32_t> free_;
-    uint64_t removals_ = 0;
 };
 
 struct PlatformState {
@@ -135,6 +132,7 @@ HBITMAP NewBitmap(int width, int height); // zero-filled; NULL when too large
 WindowObject* FindWindowObject(HWND window);
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
+void ForgetPixelDc();       // SetPixel's remembered context; called whenever a handle goes
 void FlushAllDcs();
 
 const Image* FindIconResource(const char* name);
