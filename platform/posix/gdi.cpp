@@ -13,14 +13,24 @@ DcObject* FindDc(HDC dc) {
 }
 
 // SetPixel runs once per pixel, nearly always on the context of its previous call, so it
-// remembers that one; the handle table forgets it whenever a handle is removed.
+// keeps what it needs of that one. Forgotten whenever a handle is removed and whenever a
+// context changes its surface (SelectObject).
 struct LastPixelDc {
     HDC handle = nullptr;
     DcObject* context = nullptr;
+    uint32_t* clipStart = nullptr; // surface pixel at the clip box's top-left corner
+    int64_t stride = 0;            // surface pixels per row
+    int64_t left = 0;              // clip box in logical coordinates
+    int64_t top = 0;
+    uint64_t width = 0;
+    uint64_t height = 0;
+    bool memory = true;
 } lastPixelDc;
 
 // Returns `color`, so that SetPixel can end with a jump to it.
-[[gnu::noinline]] COLORREF AddDirtyPixel(DcObject& dc, long sx, long sy, COLORREF color) {
+[[gnu::noinline]] COLORREF AddDirtyPixel(DcObject& dc, int x, int y, COLORREF color) {
+    const long sx = long(x) + dc.origin.x;
+    const long sy = long(y) + dc.origin.y;
     RECT& d = dc.dirty;
     if (IsEmpty(d)) {
         d = RECT{LONG(sx), LONG(sy), LONG(sx + 1), LONG(sy + 1)};
@@ -33,16 +43,16 @@ struct LastPixelDc {
     return color;
 }
 
-inline COLORREF PutPixel(DcObject& context, int x, int y, COLORREF color) {
-    long sx = long(x) + context.origin.x;
-    long sy = long(y) + context.origin.y;
-    const RECT& clip = context.clip;
-    if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom)
+inline COLORREF PutPixel(const LastPixelDc& dc, int x, int y, COLORREF color) {
+    // One unsigned comparison per axis: left of or above the clip box wraps to a huge value.
+    const uint64_t column = uint64_t(int64_t(x) - dc.left);
+    const uint64_t row = uint64_t(int64_t(y) - dc.top);
+    if (column >= dc.width || row >= dc.height)
         return CLR_INVALID;
     color &= 0x00FFFFFF;
-    context.surface.pixels[size_t(sy) * size_t(context.surface.width) + size_t(sx)] = color;
-    if (context.kind != DcKind::Memory)
-        return AddDirtyPixel(context, sx, sy, color);
+    dc.clipStart[int64_t(row) * dc.stride + int64_t(column)] = color;
+    if (!dc.memory)
+        return AddDirtyPixel(*dc.context, x, y, color);
     return color;
 }
 
@@ -51,8 +61,22 @@ inline COLORREF PutPixel(DcObject& context, int x, int y, COLORREF color) {
     DcObject* context = FindDc(dc);
     if (!context)
         return CLR_INVALID;
-    lastPixelDc = LastPixelDc{dc, context};
-    return PutPixel(*context, x, y, color);
+    const RECT& clip = context->clip; // always inside the surface
+    LastPixelDc& last = lastPixelDc;
+    last = LastPixelDc{};
+    last.handle = dc;
+    last.context = context;
+    last.stride = context->surface.width;
+    last.left = int64_t(clip.left) - context->origin.x;
+    last.top = int64_t(clip.top) - context->origin.y;
+    if (!IsEmpty(clip)) {
+        last.width = uint64_t(int64_t(clip.right) - clip.left);
+        last.height = uint64_t(int64_t(clip.bottom) - clip.top);
+        last.clipStart =
+            context->surface.pixels + size_t(clip.top) * size_t(last.stride) + size_t(clip.left);
+    }
+    last.memory = context->kind == DcKind::Memory;
+    return PutPixel(last, x, y, color);
 }
 
 BitmapObject* FindBitmap(const void* bitmap) {
@@ -206,6 +230,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     context->bitmap = static_cast<HBITMAP>(object);
     context->surface = SurfaceOfBitmap(bitmap);
     context->clip = RECT{0, 0, bitmap->width, bitmap->height};
+    ForgetPixelDc();
     return previous;
 }
 
@@ -316,7 +341,7 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
 
 COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
     if (dc && dc == lastPixelDc.handle)
-        return PutPixel(*lastPixelDc.context, x, y, color);
+        return PutPixel(lastPixelDc, x, y, color);
     return LookUpAndSetPixel(dc, x, y, color);
 }
 

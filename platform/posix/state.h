@@ -31,6 +31,8 @@ struct BitmapObject : Object {
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
+// SetPixel keeps a copy of the last context's kind, origin, clip and surface: code that
+// changes them on a live context must call ForgetPixelDc().
 struct DcObject : Object {
     DcKind kind = DcKind::Screen;
     HWND window = nullptr;
@@ -132,7 +134,7 @@ HBITMAP NewBitmap(int width, int height); // zero-filled; NULL when too large
 WindowObject* FindWindowObject(HWND window);
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
-void ForgetPixelDc();       // SetPixel's remembered context; called whenever a handle goes
+void ForgetPixelDc();       // drops SetPixel's copy of the last context (see DcObject)
 void FlushAllDcs();
 
 const Image* FindIconResource(const char* name);

@@ -252,6 +252,31 @@ TEST_F(TvqReaderTest, SetPixelNeverReachesADeletedContext) {
     EXPECT_EQ(SetPixel(kept, 2, 2, RGB(9, 9, 9)), CLR_INVALID);
 }
 
+// The same context drawn on again after another bitmap is selected into it: the drawing
+// must follow the new bitmap and leave the old one alone.
+TEST_F(TvqReaderTest, DrawingFollowsTheBitmapSelectedIntoTheContext) {
+    const std::string bytes = TvqBytes(9, 7, PatternWords(63));
+    std::string path = Write("a.tvq", bytes);
+    MemorySurface surface(3, 2);
+    HDC screen = GetDC(nullptr);
+    HBITMAP larger = CreateCompatibleBitmap(screen, 12, 9);
+    ReleaseDC(nullptr, screen);
+    DrawTvqFile(path.c_str(), surface.dc(), 3);
+    HGDIOBJ small = SelectObject(surface.dc(), larger);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 12; ++x)
+            SetPixel(surface.dc(), x, y, kSentinel);
+    DrawTvqFile(path.c_str(), surface.dc(), 3);
+    int wrong = 0;
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 12; ++x)
+            wrong += surface.Pixel(x, y) != ExpectedPixel(bytes, 3, x, y).value_or(kSentinel);
+    EXPECT_EQ(wrong, 0);
+    SelectObject(surface.dc(), small);
+    DeleteObject(larger);
+    EXPECT_EQ(surface.Pixel(2, 1), *ExpectedPixel(bytes, 3, 2, 1));
+}
+
 // Drawing only what the clip box lets through must leave every surface exactly as drawing
 // every pixel does. The reference is the same file drawn on a bitmap larger than it.
 class TvqClippingTest : public TvqReaderTest {
