@@ -495,6 +495,9 @@ TEST_F(GuiTest, ImportLevelExportAndExitWithTheMouse) {
     ExpectSampleOnScreen(8);
 
     ClickMenu(kExport, 1);
+    // The window keeps its picture while the dialog is open.
+    ASSERT_TRUE(WaitUntil([] { return WindowShown("^Save As$"); }));
+    ExpectSampleOnScreen(8);
     AnswerDialog("Save As", "exported");
     ExpectExportedSample(work_ + "/exported.BMP");
 
