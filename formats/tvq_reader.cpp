@@ -10,6 +10,7 @@
 //
 //   pixel word:  bits 15..11 red | 10..6 green | 5 unused | 4..0 blue
 //
+// Each channel is multiplied by the amplification factor and clamped to 0..255.
 // Files are often shorter than their header claims. Every pixel past the end takes the
 // colour of the file's last word, and a lone last byte is a word whose high byte is 0,
 // so any pixel's colour is known without reading the words before it. That lets a paint

@@ -228,13 +228,6 @@ TEST_F(TvqReaderTest, MissingFileDrawsNothing) {
     ExpectDrawn(surface, "", 3);
 }
 
-TEST_F(TvqReaderTest, InvalidSurfaceStillGivesTheExtent) {
-    std::string path = Write("a.tvq", TvqBytes(5, 4, PatternWords(20)));
-    ImageExtent extent = DrawTvqFile(path.c_str(), nullptr, 3);
-    EXPECT_EQ(extent.width, 5);
-    EXPECT_EQ(extent.height, 4);
-}
-
 // SetPixel remembers the context it last drew on, to keep per-pixel drawing cheap; a
 // deleted context must never be drawn through.
 TEST_F(TvqReaderTest, SetPixelNeverReachesADeletedContext) {
