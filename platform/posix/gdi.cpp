@@ -76,6 +76,10 @@ inline COLORREF PutPixel(const LastPixelDc& dc, int x, int y, COLORREF color) {
             context->surface.pixels + size_t(clip.top) * size_t(last.stride) + size_t(clip.left);
     }
     last.memory = context->kind == DcKind::Memory;
+    memoryPixelCache = MemoryPixelCache{};
+    if (last.memory && last.clipStart)
+        memoryPixelCache = MemoryPixelCache{dc,       last.clipStart, last.stride, last.left,
+                                            last.top, last.width,     last.height};
     return PutPixel(last, x, y, color);
 }
 
@@ -134,8 +138,11 @@ HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip) {
     return static_cast<HDC>(State().handles.Add(HandleKind::DeviceContext, std::move(dc)));
 }
 
+MemoryPixelCache memoryPixelCache = {};
+
 void ForgetPixelDc() {
     lastPixelDc = LastPixelDc{};
+    memoryPixelCache = MemoryPixelCache{};
 }
 
 void FlushDc(DcObject& dc) {
@@ -339,7 +346,7 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
     return static_cast<int>(last - first);
 }
 
-COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
+COLORREF zod::SetPixelUncached(HDC dc, int x, int y, COLORREF color) {
     if (dc && dc == lastPixelDc.handle)
         return PutPixel(lastPixelDc, x, y, color);
     return LookUpAndSetPixel(dc, x, y, color);

@@ -277,7 +277,34 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
                    int sourceY, DWORD rop);
 int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info,
                      UINT usage);
-COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);
+namespace zod {
+// What SetPixel keeps of the memory context it drew on last. Images are drawn pixel by
+// pixel, so this path must cost little more than storing the pixel (see gdi.cpp).
+struct MemoryPixelCache {
+    HDC handle;
+    uint32_t* clipStart; // the pixel at the clip box's top-left corner
+    int64_t stride;
+    int64_t left; // clip box in logical coordinates
+    int64_t top;
+    uint64_t width;
+    uint64_t height;
+};
+extern MemoryPixelCache memoryPixelCache;
+COLORREF SetPixelUncached(HDC dc, int x, int y, COLORREF color);
+} // namespace zod
+
+inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
+    const zod::MemoryPixelCache& cache = zod::memoryPixelCache;
+    // Left of or above the clip box wraps to a huge unsigned value.
+    const uint64_t column = uint64_t(int64_t(x) - cache.left);
+    const uint64_t row = uint64_t(int64_t(y) - cache.top);
+    if (dc && dc == cache.handle && column < cache.width && row < cache.height) {
+        color &= 0x00FFFFFF;
+        cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
+        return color;
+    }
+    return zod::SetPixelUncached(dc, x, y, color);
+}
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 int WINAPI GetClipBox(HDC dc, LPRECT rect);
 
