@@ -267,8 +267,10 @@ class GuiTest : public ::testing::Test {
             mkdir(folder.c_str(), 0755);
         WriteFileBytes(work_ + "/intro.bmp", Bmp24Bytes(kIntroW, kIntroH, IntroColour));
         WriteFileBytes(work_ + "/SAMPLE.TVQ", SampleTvq());
-        Shell("xdotool mousemove " + std::to_string(kScreenW / 2) + " " +
-              std::to_string(kScreenH / 2));
+        // Away from where dialogs open: without a window manager the keyboard would follow
+        // the pointer, so dialogs must take it themselves.
+        Shell("xdotool mousemove " + std::to_string(kScreenW - 5) + " " +
+              std::to_string(kScreenH - 5));
     }
 
     void TearDown() override {
