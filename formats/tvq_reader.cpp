@@ -63,24 +63,26 @@ COLORREF WordColour(const ChannelTables& tables, uint16_t word) {
     return tables.redGreen[word >> 6] | tables.blue[word & 31];
 }
 
-// 64-bit positions: a file may be larger than a 32-bit long can address.
+// Every position the reader needs fits in a long, even a 32-bit one: the last word of the
+// largest image ends at 32 + 2 x 32767 x 32767, below 2^31.
 bool SeekTo(FILE* file, uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
+    return fseek(file, long(offset), SEEK_SET) == 0;
 }
 
-bool FileLength(FILE* file, uint64_t& length) {
-#ifdef _WIN32
-    long long end = _fseeki64(file, 0, SEEK_END) == 0 ? _ftelli64(file) : -1;
-#else
-    off_t end = fseeko(file, 0, SEEK_END) == 0 ? ftello(file) : -1;
-#endif
+// How many bytes of pixel words the file holds, up to `wanted`. A file holding all of
+// them is not measured, so a huge file's length never has to fit in a long.
+bool StoredPixelBytes(FILE* file, uint64_t wanted, uint64_t& bytes) {
+    bytes = 0;
+    if (wanted == 0)
+        return true;
+    if (SeekTo(file, kPixelsOffset + wanted - 1) && fgetc(file) != EOF) {
+        bytes = wanted;
+        return true;
+    }
+    long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
     if (end < 0)
         return false;
-    length = static_cast<uint64_t>(end);
+    bytes = uint64_t(end) > kPixelsOffset ? uint64_t(end) - kPixelsOffset : 0;
     return true;
 }
 
@@ -91,15 +93,15 @@ struct DrawingPlan {
     uint64_t wordCount; // words the file holds (a lone byte counts), at most width x height
 };
 
-bool PlanDrawing(ImageExtent extent, uint64_t fileLength, HDC surface, DrawingPlan& plan) {
-    if (extent.width <= 0 || extent.height <= 0 || fileLength <= kPixelsOffset)
+bool PlanDrawing(ImageExtent extent, uint64_t pixelBytes, HDC surface, DrawingPlan& plan) {
+    if (extent.width <= 0 || extent.height <= 0 || pixelBytes == 0)
         return false;
     RECT clip;
     int region = GetClipBox(surface, &clip);
     if (region == ERROR || region == NULLREGION)
         return false;
     const uint64_t pixels = uint64_t(extent.width) * uint64_t(extent.height);
-    const uint64_t stored = (fileLength - kPixelsOffset + 1) / 2;
+    const uint64_t stored = (pixelBytes + 1) / 2;
     plan.width = extent.width;
     plan.left = clip.left > 0 ? clip.left : 0;
     plan.top = clip.top > 0 ? clip.top : 0;
@@ -184,9 +186,13 @@ ImageExtent DrawTvqFile(const char* path, HDC surface, int32_t factor) {
     if (fread(header, 1, sizeof header, file) == sizeof header) {
         extent.width = ReadSigned16(header + 4);
         extent.height = ReadSigned16(header + 8);
-        uint64_t length = 0;
+        const uint64_t wanted = extent.width > 0 && extent.height > 0
+                                    ? 2 * uint64_t(extent.width) * uint64_t(extent.height)
+                                    : 0;
+        uint64_t pixelBytes = 0;
         DrawingPlan plan;
-        if (FileLength(file, length) && PlanDrawing(extent, length, surface, plan))
+        if (StoredPixelBytes(file, wanted, pixelBytes) &&
+            PlanDrawing(extent, pixelBytes, surface, plan))
             DrawPlannedPixels(file, plan, surface, factor);
     }
     fclose(file);
