@@ -9,6 +9,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -433,11 +434,27 @@ class GuiTest : public ::testing::Test {
                     start = -1;
                 }
             }
-            return lines.size() > item;
+            if (lines.size() <= item)
+                return false;
+            menuDarkness_.clear();
+            for (auto [top, bottom] : lines) {
+                int darkest = 3 * 255;
+                for (int y = top; y < bottom; ++y)
+                    for (int x = left; x < left + 20; ++x) {
+                        uint32_t p = shot.At(x, y);
+                        darkest = std::min(darkest,
+                                           int(p & 255) + int(p >> 8 & 255) + int(p >> 16 & 255));
+                    }
+                menuDarkness_.push_back(darkest);
+            }
+            return true;
         })) << "menu "
             << title << " did not open";
         Click(left + 15, (lines[item].first + lines[item].second) / 2);
     }
+
+    // The darkest text pixel of each item of the menu opened last: greyed items are lighter.
+    std::vector<int> menuDarkness_;
 
     TempDir dir_;
     std::string home_, config_, work_;
@@ -497,6 +514,8 @@ TEST_F(GuiTest, ImportLevelExportAndExitWithTheMouse) {
     ExpectSampleOnScreen(8);
 
     ClickMenu(kExport, 1);
+    ASSERT_EQ(menuDarkness_.size(), 2u);
+    EXPECT_GT(menuDarkness_[0], menuDarkness_[1] + 150) << "Export > TVQ File is not greyed";
     // The window keeps its picture while the dialog is open.
     ASSERT_TRUE(WaitUntil([] { return WindowShown("^Save As$"); }));
     ExpectSampleOnScreen(8);
