@@ -264,7 +264,9 @@ class GuiTest : public ::testing::Test {
         home_ = dir_.File("home");
         config_ = dir_.File("config");
         work_ = dir_.File("work");
-        for (const std::string& folder : {home_, config_, work_})
+        // GTK keeps its recently used files under ~/.local/share.
+        for (const std::string& folder :
+             {home_, home_ + "/.local", home_ + "/.local/share", config_, work_})
             mkdir(folder.c_str(), 0755);
         WriteFileBytes(work_ + "/intro.bmp", Bmp24Bytes(kIntroW, kIntroH, IntroColour));
         WriteFileBytes(work_ + "/SAMPLE.TVQ", SampleTvq());
