@@ -11,7 +11,7 @@ if [ "${1:-}" = --under-x ]; then
   preset=$2
   wine=wine
   [ "$preset" = windows-x64-tests ] && wine=/usr/lib/wine/wine64
-  wineserver -p # one server for every program of the run
+  wineserver -p >/dev/null 2>&1 # one server for every program of the run
   "$wine" wineboot -i >/dev/null 2>&1
   echo "Wine prefix ready after $((SECONDS - started)) s"
   ctest --preset "$preset"
