@@ -1,6 +1,8 @@
 // Menu commands other than the typical run: cancelling, levels off TVQ, the odd ones.
 #include "scenario.h"
 
+#include <map>
+
 namespace zod::test {
 namespace {
 
@@ -119,6 +121,36 @@ TEST_F(Commands, AnImportedFileThatIsNotABitmapShowsNothing) {
             ASSERT_EQ(pixel, 0u);
     });
     Run();
+}
+
+} // namespace
+} // namespace zod::test
+
+namespace zod::test {
+namespace {
+
+// The menu script and the window procedure must agree on every id.
+TEST(MenuResource, UsesTheCommandIdsOfTheWindowProcedure) {
+    const Menu* menu = FindMenuResource("TVQ_MENU");
+    ASSERT_NE(menu, nullptr);
+    std::map<std::string, int> ids;
+    for (const MenuItem& popup : menu->popups)
+        for (const MenuItem& item : popup.items)
+            ids[popup.text + " > " + item.text] = item.id;
+    const std::map<std::string, int> expected = {
+        {"&File > &Exit", IDM_EXIT},
+        {"&Export > &TVQ File", IDM_EXPORT_TVQ},
+        {"&Export > &BMP File", IDM_EXPORT_BMP},
+        {"&Import > &TVQ File", IDM_IMPORT_TVQ},
+        {"&Import > &BMP File", IDM_IMPORT_BMP},
+        {"&Color Amplification > Level &1 <-- low", IDM_LEVEL1},
+        {"&Color Amplification > Level &2", IDM_LEVEL2},
+        {"&Color Amplification > Level &3 <-- medium", IDM_LEVEL3},
+        {"&Color Amplification > Level &4", IDM_LEVEL4},
+        {"&Color Amplification > Level &5 <-- high", IDM_LEVEL5},
+        {"&Help > &About", IDM_ABOUT},
+    };
+    EXPECT_EQ(ids, expected);
 }
 
 } // namespace
