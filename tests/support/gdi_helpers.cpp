@@ -1,0 +1,52 @@
+#include "gdi_helpers.h"
+
+#include <string>
+
+namespace zod::test {
+
+std::vector<LONG> Box(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+namespace {
+LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+} // namespace
+
+HWND PlainWindow(DWORD style, int x, int y, int width, int height, const char* menu,
+                 HBRUSH background) {
+    WNDCLASSA c{};
+    c.lpfnWndProc = PlainProc;
+    c.hbrBackground = background;
+    c.lpszMenuName = menu;
+    // Registered once per host: the name tells the variants apart.
+    const std::string name = std::string("ZodPlain") + (menu ? "M" : "") + (background ? "B" : "");
+    c.lpszClassName = name.c_str();
+    RegisterClassA(&c);
+    return CreateWindowExA(0, c.lpszClassName, "", style, x, y, width, height, nullptr, nullptr,
+                           nullptr, nullptr);
+}
+
+void FillDc(HDC dc, int width, int height, const std::function<COLORREF(int, int)>& colour) {
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            SetPixel(dc, x, y, colour(x, y));
+}
+
+MemorySurface::MemorySurface(int width, int height, COLORREF fill) {
+    HDC screen = GetDC(nullptr);
+    dc_ = CreateCompatibleDC(screen);
+    bitmap_ = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    old_ = SelectObject(dc_, bitmap_);
+    FillDc(dc_, width, height, [fill](int, int) { return fill; });
+}
+
+MemorySurface::~MemorySurface() {
+    SelectObject(dc_, old_);
+    DeleteObject(bitmap_);
+    DeleteDC(dc_);
+}
+
+} // namespace zod::test
