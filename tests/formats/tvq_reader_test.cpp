@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -69,7 +70,7 @@ TEST_F(TvqReader, DecodesWordsAtEachFactor) {
         MemorySurface surface(2, 2, kSentinel);
         ImageExtent extent =
             DrawTvqFile(Write(Tvq(1, 1, {c.word})).c_str(), surface.dc(), c.factor);
-        EXPECT_EQ(extent.width * 10 + extent.height, 11);
+        EXPECT_EQ(std::pair(extent.width, extent.height), std::pair(1, 1));
         EXPECT_EQ(surface.Pixel(0, 0), c.expected) << std::hex << c.word << " x" << c.factor;
         EXPECT_EQ(surface.Pixel(1, 0), kSentinel);
         EXPECT_EQ(surface.Pixel(0, 1), kSentinel);
@@ -130,7 +131,7 @@ TEST_F(TvqReader, HeadersAndShortFiles) {
     }
     MemorySurface surface(2, 2, kSentinel);
     ImageExtent extent = DrawTvqFile(dir_.File("absent.tvq").c_str(), surface.dc(), 3);
-    EXPECT_EQ(extent.width * 10 + extent.height, 0);
+    EXPECT_EQ(std::pair(extent.width, extent.height), std::pair(0, 0));
     EXPECT_EQ(surface.Pixel(0, 0), kSentinel);
 }
 
@@ -185,7 +186,7 @@ TEST_F(TvqReader, ClippedDrawingMatchesTheWholeDrawing) {
         for (auto [w, h] : {std::pair{10, 7}, {50, 3}, {5, 30}}) {
             MemorySurface small(w, h, kSentinel);
             ImageExtent extent = DrawTvqFile(path.c_str(), small.dc(), 3);
-            EXPECT_EQ(extent.width * 10000 + extent.height, image.width * 10000 + image.height);
+            EXPECT_EQ(std::pair(extent.width, extent.height), std::pair(image.width, image.height));
             ExpectSameAsReference(
                 reference, refWidth, refHeight,
                 [&](int x, int y) { return std::optional<COLORREF>(small.Pixel(x, y)); }, w, h);

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zod {
@@ -151,7 +152,7 @@ TEST(LoadImage, DecodesEachEncodingFamily) {
             LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
         BITMAP info{};
         ASSERT_EQ(GetObjectA(bitmap, sizeof info, &info), int(sizeof info));
-        EXPECT_EQ(info.bmWidth * 10 + info.bmHeight, kW * 10 + kH);
+        EXPECT_EQ(std::pair(info.bmWidth, info.bmHeight), std::pair(LONG(kW), LONG(kH)));
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, bitmap);
         const COLORREF kept = f.bpp == 16 ? 0xF8F8F8 : 0xFFFFFF; // bits the form holds

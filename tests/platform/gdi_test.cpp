@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace zod {
@@ -99,7 +100,7 @@ TEST_F(Gdi, MemoryContextsAndBitmapSelection) {
     HGDIOBJ original = SelectObject(a, bitmap);
     BITMAP info{};
     ASSERT_EQ(GetObjectA(original, sizeof info, &info), int(sizeof info));
-    EXPECT_EQ(info.bmWidth * 10 + info.bmHeight, 11);
+    EXPECT_EQ(std::pair(info.bmWidth, info.bmHeight), std::pair(LONG(1), LONG(1)));
     EXPECT_EQ(SelectObject(b, bitmap), nullptr); // already in a
     EXPECT_EQ(SelectObject(screen, bitmap), nullptr);
     EXPECT_FALSE(DeleteObject(bitmap)); // still selected
@@ -114,7 +115,7 @@ TEST_F(Gdi, MemoryContextsAndBitmapSelection) {
     // A zero side gives the 1 x 1 stock size; negative or past the pixel cap is refused.
     HGDIOBJ empty = CreateCompatibleBitmap(screen, 0, 5);
     ASSERT_EQ(GetObjectA(empty, sizeof info, &info), int(sizeof info));
-    EXPECT_EQ(info.bmWidth * 10 + info.bmHeight, 11);
+    EXPECT_EQ(std::pair(info.bmWidth, info.bmHeight), std::pair(LONG(1), LONG(1)));
     DeleteObject(empty);
     for (auto [w, h] : {std::pair{-1, 5}, {16385, 16384}, {INT_MAX, INT_MAX}})
         EXPECT_EQ(CreateCompatibleBitmap(screen, w, h), nullptr) << w << "x" << h;
