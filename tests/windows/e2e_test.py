@@ -231,10 +231,12 @@ def typical_run(exe, intro_path, folder, prefix):
         if got != pixels:
             save_screenshot(os.path.join(folder, "screen-at-failure.png"))
             stride = (width * 3 + 3) // 4 * 4
-            wrong = [i // stride for i in range(min(len(got), len(pixels))) if got[i] != pixels[i]]
-            raise Failure("exported pixels differ from the TVQ at factor 8 in %d bytes, "
-                          "first in row %d from the bottom (size %d, expected %d)"
-                          % (len(wrong), wrong[0] if wrong else -1, len(got), len(pixels)))
+            wrong = [i for i in range(min(len(got), len(pixels))) if got[i] != pixels[i]]
+            first = wrong[0] if wrong else min(len(got), len(pixels))
+            raise Failure("exported pixels differ from the TVQ at factor 8 in %d bytes, the "
+                          "first at x %d, y %d (file holds %d pixel bytes, expected %d)"
+                          % (len(wrong), first % stride // 3, height - 1 - first // stride,
+                             len(got), len(pixels)))
         check(True, "Level 5 export equals the TVQ pixels at factor 8, byte for byte")
 
         choose(window, "f", "e")
