@@ -12,6 +12,8 @@ if [ "${1:-}" = --under-x ]; then
   wine=wine
   [ "$preset" = windows-x64-tests ] && wine=/usr/lib/wine/wine64
   wineserver -p >/dev/null 2>&1 # one server for every program of the run
+  # Wine's helper processes start here and live as long as the server, holding whatever
+  # output they were given: /dev/null, so that no pipe of ctest's stays open.
   "$wine" wineboot -i >/dev/null 2>&1
   echo "Wine prefix ready after $((SECONDS - started)) s"
   ctest --preset "$preset"
