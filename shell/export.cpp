@@ -78,6 +78,9 @@ bool ExportDisplayedImage(const char* path, ImageExtent extent, HWND window) {
     bool written = false;
     if (memory && bitmap) {
         SelectObject(memory, bitmap);
+        // Some window systems put window drawing on the screen lazily; give them the chance
+        // to show what was just drawn before it is read back.
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT);
         BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
 
         // At least one byte, so that an empty image still gets a block of its own.

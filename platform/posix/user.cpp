@@ -422,16 +422,10 @@ BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) {
     return TRUE;
 }
 
-HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
-    for (void* handle : State().handles.All(HandleKind::Window)) {
-        WindowObject* window = FindWindowObject(static_cast<HWND>(handle));
-        if (className && strcasecmp(window->className.c_str(), className) != 0)
-            continue;
-        if (windowName && window->title != windowName)
-            continue;
-        return static_cast<HWND>(handle);
-    }
-    return nullptr;
+// Only the zero-timeout poll is needed: the host is shown what has been drawn.
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD, const HANDLE*, BOOL, DWORD, DWORD) {
+    FlushAllDcs();
+    return WAIT_TIMEOUT;
 }
 
 namespace {

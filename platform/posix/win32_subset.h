@@ -215,6 +215,10 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 #define GMEM_ZEROINIT 0x0040
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 
+// Waiting
+#define QS_ALLINPUT 0x04FF
+#define WAIT_TIMEOUT 258
+
 // Message boxes
 #define MB_OK 0x00000000L
 #define MB_ICONHAND 0x00000010L
@@ -256,7 +260,8 @@ HDC WINAPI GetWindowDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
 BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 BOOL WINAPI ClientToScreen(HWND window, LPPOINT point);
-HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                       DWORD milliseconds, DWORD wakeMask);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height,
