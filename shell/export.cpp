@@ -2,7 +2,6 @@
 #include "shell/shell.h"
 
 #include "formats/bmp_writer.h"
-#include "formats/tvq_reader.h"
 
 #include <cstring>
 
@@ -22,19 +21,6 @@ POINT DrawingAreaOrigin(HWND window) {
     return origin;
 }
 
-void RedrawImageOnView(HWND window, HDC context) {
-    switch (CurrentViewMode) {
-    case VIEW_TVQ:
-        CurrentExtent = DrawTvqFile(CurrentPath, context, AmplificationFactor);
-        break;
-    case VIEW_BITMAP:
-        CurrentExtent = DrawBitmapFile(CurrentPath, window, false);
-        break;
-    case VIEW_INTRO:
-        break; // nothing has been drawn in the window: the extent is still (0, 0)
-    }
-}
-
 } // namespace
 
 void ExportBitmapCommand(HWND window, HINSTANCE instance) {
@@ -47,7 +33,7 @@ void ExportBitmapCommand(HWND window, HINSTANCE instance) {
         ReleaseDC(window, context);
         return;
     }
-    RedrawImageOnView(window, context);
+    DrawImageOnView(window, context);
 
     // The view moves to the new file only once it has really been written.
     char previousPath[kPathCapacity];

@@ -15,6 +15,9 @@ void AdoptSelectedPath();
 // NULL and `centred` is set. Returns its size, (0, 0) when it cannot be loaded.
 ImageExtent DrawBitmapFile(const char* path, HWND window, bool centred);
 
+// Draws the BMP or TVQ file on view at (0, 0) of the window; its size becomes CurrentExtent.
+void DrawImageOnView(HWND window, HDC context);
+
 void ExportBitmapCommand(HWND window, HINSTANCE instance);
 // Reads the image back from the window's drawing area on the screen and writes it as a
 // BMP file. Returns whether the file was completely written.

@@ -33,18 +33,10 @@ LRESULT OnCreate(HWND window) {
 void OnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC context = BeginPaint(window, &paint);
-    switch (CurrentViewMode) {
-    case VIEW_INTRO:
-        // Centred on the screen itself; its size is not the image on view.
-        DrawBitmapFile(kIntroPicture, NULL, true);
-        break;
-    case VIEW_BITMAP:
-        CurrentExtent = DrawBitmapFile(CurrentPath, window, false);
-        break;
-    case VIEW_TVQ:
-        CurrentExtent = DrawTvqFile(CurrentPath, context, AmplificationFactor);
-        break;
-    }
+    if (CurrentViewMode == VIEW_INTRO)
+        DrawBitmapFile(kIntroPicture, NULL, true); // on the screen; not the image on view
+    else
+        DrawImageOnView(window, context);
     EndPaint(window, &paint);
 }
 
@@ -112,6 +104,19 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return DefWindowProcA(window, message, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void DrawImageOnView(HWND window, HDC context) {
+    switch (CurrentViewMode) {
+    case VIEW_BITMAP:
+        CurrentExtent = DrawBitmapFile(CurrentPath, window, false);
+        break;
+    case VIEW_TVQ:
+        CurrentExtent = DrawTvqFile(CurrentPath, context, AmplificationFactor);
+        break;
+    case VIEW_INTRO:
+        break; // nothing has been drawn in the window: the extent stays (0, 0)
     }
 }
 
