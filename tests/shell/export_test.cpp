@@ -29,13 +29,6 @@ TEST_F(Export, RightAfterStartWritesAnEmptyImageAndShowsIt) {
     EXPECT_EQ(Field32(file, 22), 0u);
 }
 
-TEST_F(Export, NameWithoutExtensionGetsTheDefaultOne) {
-    StoreSettings("3");
-    ExportBmp("named");
-    Run();
-    EXPECT_TRUE(FileExists(Path("named.BMP")));
-}
-
 TEST_F(Export, ReplacesAnExistingFileWithoutAsking) {
     StoreSettings("3");
     WriteFile("one.tvq", TvqBytes(2, 2, {0xF800, 0x07C0, 0x001F, 0xFFFF}));
@@ -98,25 +91,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"TargetIsAFolder", "folder.bmp", false, "folder.bmp"}),
     CaseName());
 
-TEST_F(Export, FullDiskIsReportedAndKeepsTheOldFile) {
-    StoreSettings("3");
-    WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
-    WriteFile("kept.bmp", "old content");
-    ImportTvq("one.tvq");
-    Check([&] {
-        FullDisk full;
-        host.QueueDialogAnswer(Path("kept.bmp"));
-        ASSERT_TRUE(host.ChooseMenuItem(IDM_EXPORT_BMP));
-        MSG message;
-        ASSERT_TRUE(GetMessageA(&message, nullptr, 0, 0));
-        DispatchMessageA(&message);
-    });
-    Run();
-    ASSERT_EQ(host.MessageBoxes().size(), 1u);
-    EXPECT_EQ(host.MessageBoxes()[0].caption, "Export Error");
-    EXPECT_EQ(ReadFileBytes(Path("kept.bmp")), "old content");
-}
-
 struct ExtentCase {
     const char* name;
     int16_t width;
@@ -152,8 +126,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ExtentCase{"NegativeWidth", -5, 10, true, 0, 0},
                       ExtentCase{"NegativeHeight", 10, -32768, true, 0, 0},
                       ExtentCase{"ZeroWidth", 0, 10, true, 0, 10},
-                      // Beyond the screen: captured as black, still a whole file.
-                      ExtentCase{"LargerThanTheScreen", 700, 600, true, 700, 600},
                       // More than a 32-bit program could hold: reported, not attempted.
                       ExtentCase{"Huge", 32767, 32767, false, 0, 0}),
     CaseName());
