@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}"
-# Before configuring: the GUI tests are only set up when Xvfb, xdotool and import exist.
+# Before configuring: the GUI tests are only set up when Xvfb and xdotool exist.
 scripts/ensure-packages.sh "${GUI_TEST_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
