@@ -4,7 +4,6 @@
 #include "formats/bmp_writer.h"
 #include "formats/tvq_reader.h"
 
-#include "tests/support/gdi_helpers.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,6 +16,31 @@ namespace {
 using namespace zod::test;
 
 const COLORREF kSentinel = RGB(0x12, 0x34, 0x56); // no TVQ word at these factors gives it
+
+// A memory DC on a bitmap of its own, every pixel the sentinel so that stray and missing
+// writes both show.
+struct Surface {
+    Surface(int width, int height) {
+        HDC screen = GetDC(NULL);
+        dc = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(NULL, screen);
+        old = SelectObject(dc, bitmap);
+        HBRUSH brush = CreateSolidBrush(kSentinel);
+        const RECT all = {0, 0, width, height};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+    }
+    ~Surface() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    COLORREF Pixel(int x, int y) const { return GetPixel(dc, x, y); }
+    HDC dc;
+    HBITMAP bitmap;
+    HGDIOBJ old;
+};
 
 // Every pixel drawn at the factor where the clip box lets it through, and no other pixel
 // touched. 9 saturates the upper channel values, 100 nearly all.
@@ -36,12 +60,10 @@ TEST(WindowsFormats, DrawsTheVisiblePixelsAmplifiedOnARealDc) {
     } cases[] = {
         {3, {0, 0, 99, 99}}, {9, {0, 0, 99, 99}}, {100, {5, 4, 17, 9}}, {9, {15, 10, 40, 40}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << "factor " << c.factor << ", clip " << c.clip.left << "," << c.clip.top
-                     << "-" << c.clip.right << "," << c.clip.bottom);
-        MemorySurface surface(width + 4, height + 3, kSentinel);
-        IntersectClipRect(surface.dc(), c.clip.left, c.clip.top, c.clip.right, c.clip.bottom);
-        const ImageExtent extent = DrawTvqFile(path.c_str(), surface.dc(), c.factor);
+        SCOPED_TRACE(testing::Message() << "case " << &c - cases);
+        Surface surface(width + 4, height + 3);
+        IntersectClipRect(surface.dc, c.clip.left, c.clip.top, c.clip.right, c.clip.bottom);
+        const ImageExtent extent = DrawTvqFile(path.c_str(), surface.dc, c.factor);
         EXPECT_EQ(std::make_pair(extent.width, extent.height), std::make_pair(width, height));
         for (int y = 0; y < height + 3; ++y)
             for (int x = 0; x < width + 4; ++x) {
@@ -61,8 +83,8 @@ TEST(WindowsFormats, AShortFileClaimingAHugeSizeFinishes) {
     TempDir dir;
     const uint16_t first = TvqWord(1, 2, 3), last = TvqWord(31, 0, 16);
     WriteFileBytes(dir.File("huge.tvq"), TvqBytes(32767, 32767, {first, last}));
-    MemorySurface surface(64, 48, kSentinel);
-    const ImageExtent extent = DrawTvqFile(dir.File("huge.tvq").c_str(), surface.dc(), 3);
+    Surface surface(64, 48);
+    const ImageExtent extent = DrawTvqFile(dir.File("huge.tvq").c_str(), surface.dc, 3);
     EXPECT_EQ(std::make_pair(extent.width, extent.height), std::make_pair(32767, 32767));
     EXPECT_EQ(surface.Pixel(0, 0), AmplifiedColour(first, 3));
     EXPECT_EQ(surface.Pixel(1, 0), AmplifiedColour(last, 3));
