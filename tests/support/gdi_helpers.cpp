@@ -1,5 +1,9 @@
 #include "gdi_helpers.h"
 
+#include "platform/posix/host.h"
+
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace zod::test {
@@ -32,6 +36,12 @@ void FillDc(HDC dc, int width, int height, const std::function<COLORREF(int, int
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             SetPixel(dc, x, y, colour(x, y));
+}
+
+void ExpectScreen(int width, int height, const std::function<COLORREF(int, int)>& want) {
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            ASSERT_EQ(ScreenPixel(x, y), want(x, y)) << x << "," << y;
 }
 
 MemorySurface::MemorySurface(int width, int height, COLORREF fill) {

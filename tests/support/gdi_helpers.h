@@ -17,6 +17,9 @@ HWND PlainWindow(DWORD style, int x, int y, int width, int height, const char* m
 
 void FillDc(HDC dc, int width, int height, const std::function<COLORREF(int, int)>& colour);
 
+// Every screen pixel as `want` says, or a failure naming the first that is not.
+void ExpectScreen(int width, int height, const std::function<COLORREF(int, int)>& want);
+
 // A memory context with a bitmap of its own, every pixel set to `fill`.
 class MemorySurface {
   public:
@@ -25,6 +28,7 @@ class MemorySurface {
     MemorySurface(const MemorySurface&) = delete;
     MemorySurface& operator=(const MemorySurface&) = delete;
     HDC dc() const { return dc_; }
+    HBITMAP bitmap() const { return bitmap_; }
     COLORREF Pixel(int x, int y) const { return GetPixel(dc_, x, y); }
 
   private:
