@@ -44,22 +44,16 @@ TEST(Resources, MenuBarIsExactlyTheTable) {
 }
 
 TEST(Resources, IconAndCursorDecodeWithTheirHotSpot) {
-    struct Case {
-        const Image* image;
-        int hotX, hotY;
-    } cases[] = {
-        {FindIconResource("TVQ_BIG"), 0, 0},
-        {FindCursorResource("tvq_cursor"), 17, 16},
-    };
-    for (const Case& c : cases) {
-        ASSERT_NE(c.image, nullptr);
-        EXPECT_EQ(std::pair(c.image->width, c.image->height), std::pair(32, 32));
-        EXPECT_EQ(std::pair(c.image->hotX, c.image->hotY), std::pair(c.hotX, c.hotY));
-        ASSERT_EQ(c.image->argb.size(), 32u * 32u);
-        EXPECT_EQ(c.image->argb[0] >> 24, 0u); // the AND mask made the corner transparent
+    const Image* cursor = FindCursorResource("tvq_cursor");
+    for (const Image* image : {FindIconResource("TVQ_BIG"), cursor}) {
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(std::pair(image->width, image->height), std::pair(32, 32));
+        ASSERT_EQ(image->argb.size(), 32u * 32u);
+        EXPECT_EQ(image->argb[0] >> 24, 0u); // the AND mask made the corner transparent
     }
     // The hot spot is where the crosshair's centre is drawn, opaque white.
-    EXPECT_EQ(cases[1].image->argb[16 * 32 + 17], 0xFFFFFFFFu);
+    EXPECT_EQ(std::pair(cursor->hotX, cursor->hotY), std::pair(17, 16));
+    EXPECT_EQ(cursor->argb[16 * 32 + 17], 0xFFFFFFFFu);
     EXPECT_EQ(FindIconResource("TVQ_CURSOR"), nullptr); // kinds are kept apart
 }
 
