@@ -53,12 +53,12 @@ class Messages : public ::testing::Test {
   protected:
     Messages() : host(64, 48) { proc = Proc{}; }
 
-    HWND Create(DWORD style, const char* menu = nullptr, bool brush = true) {
+    HWND Create(DWORD style, const char* menu = nullptr) {
         WNDCLASSA c{};
         c.lpfnWndProc = TestProc;
-        c.hbrBackground = brush ? static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)) : nullptr;
+        c.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         c.lpszMenuName = menu;
-        c.lpszClassName = brush ? "TestWindow" : "TestWindowNoBrush";
+        c.lpszClassName = menu ? "TestWindowWithMenu" : "TestWindow";
         RegisterClassA(&c);
         return CreateWindowExA(0, c.lpszClassName, "", style, 4, 6, 40, 30, nullptr, nullptr,
                                nullptr, nullptr);
@@ -90,44 +90,28 @@ TEST_F(Messages, CreationAndDestructionEdges) {
 }
 
 // A maximised window with a menu on a 64 x 48 screen: its client area is (0, 18)-(64, 48).
+// Parts of the client area invalidated in turn are painted once, as one rectangle inside it.
 TEST_F(Messages, BeginPaintErasesAndClipsToTheUpdateArea) {
-    struct Case {
-        bool brush;
-        std::vector<RECT> invalid; // client coordinates, InvalidateRect'd in turn
-        BOOL erase;
-        RECT rcPaint;
-        BOOL fErase;
-        bool erased; // rcPaint blackened on screen
-    } const cases[] = {
-        {true, {{-5, -5, 3, 4}, {60, 28, 90, 99}}, TRUE, {0, 0, 64, 30}, FALSE, true}, // clipped
-        {true, {{5, 5, 20, 10}}, FALSE, {5, 5, 20, 10}, FALSE, false},
-        {false, {{5, 5, 20, 10}}, TRUE, {5, 5, 20, 10}, TRUE, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        HWND w = Create(WS_POPUP, "TVQ_MENU", c.brush);
-        ShowWindow(w, SW_MAXIMIZE);
-        UpdateWindow(w); // validate everything first
-        HDC screen = GetDC(nullptr);
-        test::FillDc(screen, 64, 48, [](int, int) { return kSentinel; });
-        ReleaseDC(nullptr, screen);
-        proc = Proc{};
-        for (const RECT& r : c.invalid)
-            InvalidateRect(w, &r, c.erase);
-        UpdateWindow(w);
-        ASSERT_EQ(proc.paints.size(), 1u);
-        EXPECT_EQ(proc.paints[0].fErase, c.fErase);
-        EXPECT_EQ(Box(proc.paints[0].rcPaint), Box(c.rcPaint));
-        EXPECT_EQ(Box(proc.clips[0]), Box(c.rcPaint));
-        EXPECT_EQ(GetPixel(proc.paints[0].hdc, 0, 0), CLR_INVALID); // released
-        const RECT& p = c.rcPaint;
-        test::ExpectScreen(64, 48, [&](int x, int y) {
-            y -= kMenuBarHeight;
-            return c.erased && x >= p.left && x < p.right && y >= p.top && y < p.bottom ? 0
-                                                                                        : kSentinel;
-        });
-        DestroyWindow(w);
-    }
+    HWND w = Create(WS_POPUP, "TVQ_MENU");
+    ShowWindow(w, SW_MAXIMIZE);
+    UpdateWindow(w); // validate everything first
+    HDC screen = GetDC(nullptr);
+    test::FillDc(screen, 64, 48, [](int, int) { return kSentinel; });
+    ReleaseDC(nullptr, screen);
+    proc = Proc{};
+    for (const RECT& r : {RECT{-5, -5, 3, 4}, RECT{60, 10, 90, 15}})
+        InvalidateRect(w, &r, TRUE);
+    UpdateWindow(w);
+    ASSERT_EQ(proc.paints.size(), 1u);
+    const RECT want{0, 0, 64, 15};       // clipped on three sides
+    EXPECT_FALSE(proc.paints[0].fErase); // the class brush has done it
+    EXPECT_EQ(Box(proc.paints[0].rcPaint), Box(want));
+    EXPECT_EQ(Box(proc.clips[0]), Box(want));
+    EXPECT_EQ(GetPixel(proc.paints[0].hdc, 0, 0), CLR_INVALID); // released
+    test::ExpectScreen(64, 48, [&](int, int y) {
+        return y >= kMenuBarHeight && y < kMenuBarHeight + want.bottom ? 0 : kSentinel;
+    });
+    DestroyWindow(w);
     EXPECT_EQ(LiveResourceHandles(), 0);
 }
 
