@@ -74,9 +74,11 @@ TEST_F(Messages, CreationAndDestructionEdges) {
     DestroyWindow(w);
     EXPECT_FALSE(PostMessageA(w, WM_COMMAND, 2, 0));
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0))
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        EXPECT_NE(msg.hwnd, w); // what was posted went with the window
         DispatchMessageA(&msg);
-    EXPECT_EQ(proc.log, "create destroy"); // what was posted went with the window, unpainted
+    }
+    EXPECT_EQ(proc.log, "create destroy"); // and it was never painted
     proc = Proc{};
     proc.quirk = 'F'; // -1 from WM_CREATE: destroyed before CreateWindowExA returns
     EXPECT_EQ(Create(WS_POPUP | WS_VISIBLE), nullptr);
