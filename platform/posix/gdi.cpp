@@ -12,21 +12,6 @@ DcObject* FindDc(HDC dc) {
     return State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
 }
 
-// SetPixel runs once per pixel, nearly always on the context of its previous call, so it
-// keeps what it needs of that one. Forgotten whenever a handle is removed and whenever a
-// context changes its surface (SelectObject).
-struct LastPixelDc {
-    HDC handle = nullptr;
-    DcObject* context = nullptr;
-    uint32_t* clipStart = nullptr; // surface pixel at the clip box's top-left corner
-    int64_t stride = 0;            // surface pixels per row
-    int64_t left = 0;              // clip box in logical coordinates
-    int64_t top = 0;
-    uint64_t width = 0;
-    uint64_t height = 0;
-    bool memory = true;
-} lastPixelDc;
-
 // Returns `color`, so that SetPixel can end with a jump to it.
 [[gnu::noinline]] COLORREF AddDirtyPixel(DcObject& dc, int x, int y, COLORREF color) {
     const long sx = long(x) + dc.origin.x;
@@ -43,16 +28,17 @@ struct LastPixelDc {
     return color;
 }
 
-inline COLORREF PutPixel(const LastPixelDc& dc, int x, int y, COLORREF color) {
+inline COLORREF PutPixel(int x, int y, COLORREF color) {
+    const PixelCache& cache = pixelCache;
     // One unsigned comparison per axis: left of or above the clip box wraps to a huge value.
-    const uint64_t column = uint64_t(int64_t(x) - dc.left);
-    const uint64_t row = uint64_t(int64_t(y) - dc.top);
-    if (column >= dc.width || row >= dc.height)
+    const uint64_t column = uint64_t(int64_t(x) - cache.left);
+    const uint64_t row = uint64_t(int64_t(y) - cache.top);
+    if (column >= cache.width || row >= cache.height)
         return CLR_INVALID;
     color &= 0x00FFFFFF;
-    dc.clipStart[int64_t(row) * dc.stride + int64_t(column)] = color;
-    if (!dc.memory)
-        return AddDirtyPixel(*dc.context, x, y, color);
+    cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
+    if (cache.screenContext)
+        return AddDirtyPixel(*static_cast<DcObject*>(cache.screenContext), x, y, color);
     return color;
 }
 
@@ -61,26 +47,27 @@ inline COLORREF PutPixel(const LastPixelDc& dc, int x, int y, COLORREF color) {
     DcObject* context = FindDc(dc);
     if (!context)
         return CLR_INVALID;
+    // SetPixel nearly always draws on the context of its previous call, so keep what it
+    // needs of this one. Forgotten whenever a handle is removed and whenever a context
+    // changes its surface (SelectObject).
     const RECT& clip = context->clip; // always inside the surface
-    LastPixelDc& last = lastPixelDc;
-    last = LastPixelDc{};
-    last.handle = dc;
-    last.context = context;
-    last.stride = context->surface.width;
-    last.left = int64_t(clip.left) - context->origin.x;
-    last.top = int64_t(clip.top) - context->origin.y;
+    PixelCache& cache = pixelCache;
+    cache = PixelCache{};
+    cache.handle = dc;
+    cache.stride = context->surface.width;
+    cache.left = int64_t(clip.left) - context->origin.x;
+    cache.top = int64_t(clip.top) - context->origin.y;
     if (!IsEmpty(clip)) {
-        last.width = uint64_t(int64_t(clip.right) - clip.left);
-        last.height = uint64_t(int64_t(clip.bottom) - clip.top);
-        last.clipStart =
-            context->surface.pixels + size_t(clip.top) * size_t(last.stride) + size_t(clip.left);
+        cache.width = uint64_t(int64_t(clip.right) - clip.left);
+        cache.height = uint64_t(int64_t(clip.bottom) - clip.top);
+        cache.clipStart =
+            context->surface.pixels + size_t(clip.top) * size_t(cache.stride) + size_t(clip.left);
     }
-    last.memory = context->kind == DcKind::Memory;
-    memoryPixelCache = MemoryPixelCache{};
-    if (last.memory && last.clipStart)
-        memoryPixelCache = MemoryPixelCache{dc,       last.clipStart, last.stride, last.left,
-                                            last.top, last.width,     last.height};
-    return PutPixel(last, x, y, color);
+    if (context->kind == DcKind::Memory)
+        cache.memoryHandle = dc;
+    else
+        cache.screenContext = context;
+    return PutPixel(x, y, color);
 }
 
 BitmapObject* FindBitmap(const void* bitmap) {
@@ -138,11 +125,10 @@ HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip) {
     return static_cast<HDC>(State().handles.Add(HandleKind::DeviceContext, std::move(dc)));
 }
 
-MemoryPixelCache memoryPixelCache = {};
+PixelCache pixelCache = {};
 
 void ForgetPixelDc() {
-    lastPixelDc = LastPixelDc{};
-    memoryPixelCache = MemoryPixelCache{};
+    pixelCache = PixelCache{};
 }
 
 void FlushDc(DcObject& dc) {
@@ -347,8 +333,8 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
 }
 
 COLORREF zod::SetPixelUncached(HDC dc, int x, int y, COLORREF color) {
-    if (dc && dc == lastPixelDc.handle)
-        return PutPixel(lastPixelDc, x, y, color);
+    if (dc && dc == pixelCache.handle)
+        return PutPixel(x, y, color);
     return LookUpAndSetPixel(dc, x, y, color);
 }
 
