@@ -36,10 +36,7 @@ void HeadlessHost::Then(std::function<void()> step) {
 bool HeadlessHost::ChooseMenuItem(int id) {
     if (!mainWindow_ || !menu_)
         return false;
-    std::vector<MenuItem> top;
-    for (const MenuItem& popup : menu_->popups)
-        top.push_back(popup);
-    const MenuItem* item = FindItem(top, id);
+    const MenuItem* item = FindItem(menu_->popups, id);
     if (!item || item->grayed)
         return false;
     return PostMessageA(mainWindow_, WM_COMMAND, static_cast<WPARAM>(id), 0) != FALSE;
