@@ -1,26 +1,10 @@
 // Types and program-wide state shared by every part of the program.
 #pragma once
 
+#include "common/types.h"
 #include "platform/win32.h"
 
 #include <cstdint>
-
-// Which image the window shows.
-enum ViewMode : int32_t {
-    VIEW_BITMAP = 901,
-    VIEW_TVQ = 902,
-    VIEW_INTRO = 999,
-};
-
-// An image size in pixels, signed as it comes from a file header.
-struct ImageExtent {
-    int32_t width;
-    int32_t height;
-};
-
-// File name buffers hold at most 254 characters and their NUL.
-constexpr int kPathCapacity = 255;
-constexpr int32_t kDefaultAmplificationFactor = 3;
 
 extern ViewMode CurrentViewMode;
 extern int32_t AmplificationFactor;

@@ -1,5 +1,5 @@
 // $XDG_CONFIG_HOME/zod-edozuv/RARURI.ini, or ~/.config/zod-edozuv/RARURI.ini.
-#include "settings/settings.h"
+#include "settings/stored_factor.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "settings/settings.h"
+#include "settings/stored_factor.h"
 
 const char* SettingsFilePath(bool) {
     return "c:\\windows\\RARURI.ini";

@@ -1,7 +1,9 @@
-// The settings file: one decimal number, the amplification factor.
+// The settings file: one decimal number, the amplification factor, with the messages that
+// tell the user when it cannot be read or written.
 #pragma once
 
 #include "common/common.h"
+#include "settings/stored_factor.h"
 
 // Returns the stored factor. When the file cannot be read the user is told, the default
 // is written and returned.
@@ -10,7 +12,3 @@ int32_t ReadSettings(HWND owner);
 // program is asked to quit.
 void WriteDefaultSettings(HWND owner);
 void WriteSettings(HWND owner, int32_t factor);
-
-// Where the file lives on this system; the folder is created when `createFolder` is set.
-// Never NULL; empty when no place can be determined.
-const char* SettingsFilePath(bool createFolder);

@@ -1,0 +1,167 @@
+#include "formats/tvq_decode.h"
+
+#include "common/little_endian.h"
+
+#include <cstring>
+#include <new>
+
+static_assert(kTvqBlockWords >= 32767, "a block must hold the visible part of any row");
+
+namespace {
+
+// Every position the reader needs fits in a long, even a 32-bit one: the last word of the
+// largest image ends at 32 + 2 x 32767 x 32767, below 2^31.
+bool SeekTo(FILE* file, uint64_t offset) {
+    return fseek(file, long(offset), SEEK_SET) == 0;
+}
+
+// How many bytes of pixel words the file holds, up to `wanted`. A file holding all of
+// them is not measured, so a huge file's length never has to fit in a long.
+bool StoredPixelBytes(FILE* file, uint64_t wanted, uint64_t& bytes) {
+    bytes = 0;
+    if (wanted == 0)
+        return true;
+    if (SeekTo(file, kTvqPixelsOffset + wanted - 1) && fgetc(file) != EOF) {
+        bytes = wanted;
+        return true;
+    }
+    long end = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+    if (end < 0)
+        return false;
+    bytes = uint64_t(end) > kTvqPixelsOffset ? uint64_t(end) - kTvqPixelsOffset : 0;
+    return true;
+}
+
+} // namespace
+
+ImageExtent TvqExtentFromHeader(const uint8_t* header) {
+    return ImageExtent{ReadSignedLe16(header + 4), ReadSignedLe16(header + 8)};
+}
+
+uint64_t TvqImageWords(ImageExtent extent) {
+    if (extent.width <= 0 || extent.height <= 0)
+        return 0;
+    return uint64_t(extent.width) * uint64_t(extent.height);
+}
+
+uint64_t TvqStoredWords(uint64_t fileBytes) {
+    return fileBytes > kTvqPixelsOffset ? (fileBytes - kTvqPixelsOffset + 1) / 2 : 0;
+}
+
+void MakeTvqPalette(int32_t factor, TvqPalette* palette) {
+    uint32_t level[32];
+    for (int c = 0; c < 32; ++c) {
+        int64_t amplified = int64_t(c) * factor;
+        level[c] = uint32_t(amplified < 0 ? 0 : amplified > 255 ? 255 : amplified);
+        palette->blue[c] = level[c] << 16;
+    }
+    for (int i = 0; i < 1024; ++i)
+        palette->redGreen[i] = level[i >> 5] | level[i & 31] << 8;
+}
+
+uint16_t TvqPastEndWord(const uint8_t* last, size_t count) {
+    return count >= 2 ? ReadLe16(last) : last[0];
+}
+
+void TvqWordsToTriples(const TvqPalette& palette, const uint8_t* words, size_t count, uint8_t* out,
+                       bool bgr) {
+    const int first = bgr ? 16 : 0;
+    const int third = bgr ? 0 : 16;
+    for (size_t i = 0; i < count; ++i, out += 3) {
+        const uint32_t colour = TvqWordColour(palette, ReadLe16(words + 2 * i));
+        out[0] = uint8_t(colour >> first);
+        out[1] = uint8_t(colour >> 8);
+        out[2] = uint8_t(colour >> third);
+    }
+}
+
+bool OpenTvqFile(const char* path, TvqFile* tvq) {
+    *tvq = TvqFile{};
+    FILE* file = path ? fopen(path, "rb") : nullptr;
+    if (!file)
+        return false;
+    uint8_t header[kTvqSizeFieldsBytes];
+    uint64_t bytes = 0;
+    ImageExtent extent{0, 0};
+    bool ok = fread(header, 1, sizeof header, file) == sizeof header;
+    if (ok) {
+        extent = TvqExtentFromHeader(header);
+        ok = StoredPixelBytes(file, 2 * TvqImageWords(extent), bytes);
+    }
+    uint8_t last[2] = {0, 0};
+    const uint64_t words = (bytes + 1) / 2;
+    if (ok && words > 0 && words < TvqImageWords(extent)) {
+        // A short file: the word its last pixels repeat.
+        const size_t count = bytes % 2 ? 1 : 2;
+        ok = SeekTo(file, kTvqPixelsOffset + bytes - count) && fread(last, 1, count, file) == count;
+        tvq->pastEndWord = TvqPastEndWord(last, count);
+    }
+    tvq->extent = extent;
+    uint8_t* block = ok ? new (std::nothrow) uint8_t[2 * kTvqBlockWords] : nullptr;
+    if (!block) {
+        fclose(file);
+        return false;
+    }
+    tvq->file = file;
+    tvq->pixelBytes = bytes;
+    tvq->wordCount = words;
+    tvq->block = block;
+    return true;
+}
+
+void CloseTvqFile(TvqFile* tvq) {
+    if (tvq->file)
+        fclose(tvq->file);
+    delete[] tvq->block;
+    *tvq = TvqFile{};
+}
+
+const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t ahead) {
+    if (first >= tvq->blockFirst && first + count <= tvq->blockFirst + tvq->blockWords)
+        return tvq->block + 2 * (first - tvq->blockFirst);
+    uint64_t words = ahead > count ? ahead : count;
+    if (words > kTvqBlockWords)
+        words = kTvqBlockWords;
+    if (words > tvq->wordCount - first)
+        words = tvq->wordCount - first;
+    const size_t bytes = size_t(2 * words);
+    const uint64_t available = tvq->pixelBytes - 2 * first;
+    const size_t expected = available < bytes ? size_t(available) : bytes;
+    size_t got = 0;
+    if (SeekTo(tvq->file, kTvqPixelsOffset + 2 * first))
+        got = fread(tvq->block, 1, bytes, tvq->file);
+    if (got < expected)
+        tvq->readFailed = true;
+    // Zero fill gives the lone last byte its high byte (and a file that shrank, black).
+    memset(tvq->block + got, 0, bytes - got);
+    tvq->blockFirst = first;
+    tvq->blockWords = words;
+    return tvq->block;
+}
+
+void TvqRowsToTriples(TvqFile* tvq, const TvqPalette& palette, int32_t first, int32_t rows,
+                      uint8_t* out, size_t stride, bool bgr) {
+    const uint64_t width = uint64_t(tvq->extent.width);
+    const uint64_t end = (uint64_t(first) + uint64_t(rows)) * width;
+    uint8_t pastEnd[3];
+    uint8_t endWord[2];
+    WriteLe16(endWord, tvq->pastEndWord);
+    TvqWordsToTriples(palette, endWord, 1, pastEnd, bgr);
+    for (int32_t y = first; y < first + rows; ++y, out += stride) {
+        const uint64_t rowFirst = uint64_t(y) * width;
+        uint64_t x = 0;
+        // Rows are read in pieces a block long, reading ahead to the band's end.
+        while (x < width && rowFirst + x < tvq->wordCount) {
+            uint64_t count = tvq->wordCount - rowFirst - x;
+            if (count > width - x)
+                count = width - x;
+            if (count > kTvqBlockWords)
+                count = kTvqBlockWords;
+            const uint8_t* words = TvqWords(tvq, rowFirst + x, count, end - rowFirst - x);
+            TvqWordsToTriples(palette, words, size_t(count), out + 3 * x, bgr);
+            x += count;
+        }
+        for (; x < width; ++x)
+            memcpy(out + 3 * x, pastEnd, 3);
+    }
+}

@@ -1,0 +1,88 @@
+// TVQ decoding with no window system: the format's rules in one place, for the viewer's
+// drawing and for tools that have no window.
+//
+// TVQ files, as far as they are read (all values little-endian):
+//
+//   offset  size   field
+//   0       4      -        not used
+//   4       2      width    signed 16-bit, pixels per row
+//   6       2      -        not used
+//   8       2      height   signed 16-bit, rows
+//   10      22     -        not used
+//   32      2 * n  pixels   one word per pixel, top row first, left to right, no row padding
+//
+//   pixel word:  bits 15..11 red | 10..6 green | 5 unused | 4..0 blue
+//
+// Each channel is multiplied by the amplification factor and clamped to 0..255.
+// Files are often shorter than their header claims. Every pixel past the end takes the
+// colour of the file's last word, and a lone last byte is a word whose high byte is 0,
+// so any pixel's colour is known without reading the words before it.
+#pragma once
+
+#include "common/types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+constexpr uint64_t kTvqPixelsOffset = 32;
+constexpr size_t kTvqSizeFieldsBytes = 10; // a file must reach the height field
+constexpr uint64_t kTvqBlockWords = 128 * 1024;
+
+// --- header ---------------------------------------------------------------------------
+// The size fields of a header of at least kTvqSizeFieldsBytes bytes.
+ImageExtent TvqExtentFromHeader(const uint8_t* header);
+// width x height, or 0 when either is 0 or less.
+uint64_t TvqImageWords(ImageExtent extent);
+// Words a file of `fileBytes` bytes holds; a lone last byte counts as a word.
+uint64_t TvqStoredWords(uint64_t fileBytes);
+
+// --- colours --------------------------------------------------------------------------
+// Colours for one factor as 0x00BBGGRR, red in the low byte: red and green together by
+// the word's top ten bits (bit 5 is not part of them), blue by its low five.
+struct TvqPalette {
+    uint32_t redGreen[1024];
+    uint32_t blue[32];
+};
+void MakeTvqPalette(int32_t factor, TvqPalette* palette);
+
+inline uint32_t TvqWordColour(const TvqPalette& palette, uint16_t word) {
+    return palette.redGreen[word >> 6] | palette.blue[word & 31];
+}
+
+// The word every pixel past a file's end takes, from the file's last `count` bytes
+// (1 for a lone byte, else 2).
+uint16_t TvqPastEndWord(const uint8_t* last, size_t count);
+
+// `count` little-endian words as 8-bit triples: red, green, blue, or blue first when `bgr`.
+void TvqWordsToTriples(const TvqPalette& palette, const uint8_t* words, size_t count, uint8_t* out,
+                       bool bgr);
+
+// --- reading a file in blocks -----------------------------------------------------------
+struct TvqFile {
+    FILE* file;
+    ImageExtent extent;
+    uint64_t pixelBytes;  // bytes of pixel words the file holds, at most the image's
+    uint64_t wordCount;   // the same in words, a lone last byte counting as one
+    uint16_t pastEndWord; // meaningful when 0 < wordCount < TvqImageWords(extent)
+    bool readFailed;      // a read came back short of what the file's length promised
+    uint8_t* block;       // kTvqBlockWords words
+    uint64_t blockFirst;
+    uint64_t blockWords;
+};
+
+// Opens `path` and reads its size. False, with nothing left open, when the file cannot be
+// opened or measured, is shorter than the size fields, or no block can be allocated; the
+// extent is then the header's where the size fields could be read, else (0, 0).
+bool OpenTvqFile(const char* path, TvqFile* tvq);
+void CloseTvqFile(TvqFile* tvq);
+
+// Words first .. first + count - 1 of the image, all below wordCount, count at most
+// kTvqBlockWords. A refill of the block reads up to `ahead` words, to serve the calls
+// that follow. The bytes stay valid until the next call.
+const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t ahead);
+
+// Rows first .. first + rows - 1 (all inside the image) as triples, `stride` bytes apart
+// in `out`. Pixels past the file's end take the past-end colour.
+void TvqRowsToTriples(TvqFile* tvq, const TvqPalette& palette, int32_t first, int32_t rows,
+                      uint8_t* out, size_t stride, bool bgr);

@@ -1,0 +1,42 @@
+#include "settings/stored_factor.h"
+
+#include "common/types.h"
+
+namespace {
+
+bool IsSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+int32_t ParseStoredFactor(FILE* file) {
+    int c = fgetc(file);
+    while (IsSpace(c))
+        c = fgetc(file);
+    bool negative = false;
+    if (c == '-' || c == '+') {
+        negative = c == '-';
+        c = fgetc(file);
+    }
+    if (c < '0' || c > '9')
+        return kDefaultAmplificationFactor;
+    int64_t value = 0;
+    const int64_t limit = negative ? -int64_t(INT32_MIN) : int64_t(INT32_MAX);
+    for (; c >= '0' && c <= '9'; c = fgetc(file)) {
+        value = value * 10 + (c - '0');
+        if (value > limit)
+            return kDefaultAmplificationFactor;
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+bool LoadStoredFactor(int32_t* factor) {
+    const char* path = SettingsFilePath(false);
+    FILE* file = *path ? fopen(path, "r") : nullptr;
+    if (!file)
+        return false;
+    *factor = ParseStoredFactor(file);
+    fclose(file);
+    return true;
+}

@@ -1,0 +1,18 @@
+// The settings file with no user interface: its place and the one number it holds, for
+// the program and for tools that have no window.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Where the file lives on this system; the folder is created when `createFolder` is set.
+// Never NULL; empty when no place can be determined.
+const char* SettingsFilePath(bool createFolder);
+
+// The factor at the start of the file's text: leading white space, an optional sign and
+// decimal digits; whatever follows is ignored. No number, or one outside 32 bits, gives
+// the default.
+int32_t ParseStoredFactor(FILE* file);
+
+// The stored factor, or false when the file cannot be opened.
+bool LoadStoredFactor(int32_t* factor);
