@@ -1,4 +1,5 @@
 #include "fltk_host.h"
+#include "fltk_parts.h"
 #include "gtk_file_dialog.h"
 
 #include <FL/Fl.H>
@@ -139,20 +140,6 @@ template <typename T> T* FindChild(Fl_Group* group) {
                 return found;
     }
     return nullptr;
-}
-
-// Without a window manager the keyboard follows the pointer, which may be anywhere; a
-// modal window takes the keyboard itself once it is on screen, as dialogs do on Windows.
-void TakeKeyboardFocus(Fl_Window* window) {
-    for (int tries = 0; tries < 100 && window->shown(); ++tries) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(fl_display, fl_xid(window), &attributes) &&
-            attributes.map_state == IsViewable) {
-            XSetInputFocus(fl_display, fl_xid(window), RevertToPointerRoot, CurrentTime);
-            return;
-        }
-        Fl::wait(0.01);
-    }
 }
 
 std::string CurrentDirectory() {

@@ -1,4 +1,5 @@
 #include "gtk_file_dialog.h"
+#include "fltk_parts.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -215,15 +216,8 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
             gtk->mainIteration();
         if (response != kResponseNone)
             break;
-        if (!focused) {
-            // Without a window manager nobody gives the new window the keyboard.
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(fl_display, xid, &attributes) &&
-                attributes.map_state == IsViewable) {
-                XSetInputFocus(fl_display, xid, RevertToPointerRoot, CurrentTime);
-                focused = true;
-            }
-        }
+        if (!focused)
+            focused = FocusIfViewable(xid);
         Fl::wait(0.01);
     }
     Fl::event_dispatch(previous);
