@@ -100,17 +100,7 @@ class StopIcon : public Fl_Widget {
 
 // "*.tvq" becomes "*.[tT][vV][qQ]": names match in either case, as on Windows.
 std::string CaseBlindPattern(const std::string& pattern) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : pattern + ";") {
-        if (c != ';') {
-            part += c;
-            continue;
-        }
-        if (!part.empty())
-            parts.push_back(part);
-        part.clear();
-    }
+    const std::vector<std::string> parts = SplitPatterns(pattern);
     std::string result;
     for (const std::string& p : parts) {
         if (!result.empty())

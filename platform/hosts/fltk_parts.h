@@ -2,6 +2,9 @@
 // include this; the program sees FltkHost (fltk_host.h).
 #pragma once
 
+#include <string>
+#include <vector>
+
 class Fl_Window;
 
 namespace zod {
@@ -14,5 +17,10 @@ namespace zod {
 bool FocusIfViewable(unsigned long xid);
 // Waits briefly for `window` to be viewable, then gives it the keyboard.
 void TakeKeyboardFocus(Fl_Window* window);
+
+// file_patterns.cpp: what both choosers make of a filter.
+
+// The patterns of a filter such as "*.bmp;*.dib", which ";" separates; empty ones are dropped.
+std::vector<std::string> SplitPatterns(const std::string& patterns);
 
 } // namespace zod
