@@ -1,4 +1,3 @@
-#include "gtk_file_dialog.h"
 #include "fltk_parts.h"
 
 #include <FL/Fl.H>
