@@ -1,19 +1,12 @@
 #include "fltk_host.h"
-#include "gtk_file_dialog.h"
+#include "fltk_parts.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Choice.H>
-#include <FL/Fl_File_Browser.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Menu_Bar.H>
-#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Window.H>
-#include <FL/fl_draw.H>
 #include <FL/x.H>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -40,120 +33,6 @@ struct RgbaImage {
         image = std::make_unique<Fl_RGB_Image>(bytes.data(), source.width, source.height, 4);
     }
 };
-
-// Shows the virtual screen one to one; the window sits at the screen's origin, so window
-// coordinates are screen coordinates.
-class ScreenView : public Fl_Widget {
-  public:
-    ScreenView(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {}
-
-    void draw() override {
-        int cx, cy, cw, ch;
-        fl_clip_box(x(), y(), w(), h(), cx, cy, cw, ch);
-        const int sw = ScreenWidth();
-        const int sh = ScreenHeight();
-        const int right = std::min(cx + cw, sw);
-        const int bottom = std::min(cy + ch, sh);
-        cx = std::max(cx, 0);
-        cy = std::max(cy, 0);
-        if (right > cx && bottom > cy) {
-            // COLORREF 0x00BBGGRR is R, G, B, 0 in memory: FLTK reads it directly as
-            // 4-byte pixels.
-            const uint32_t* first = ScreenPixels() + size_t(cy) * size_t(sw) + size_t(cx);
-            fl_draw_image(reinterpret_cast<const uchar*>(first), cx, cy, right - cx, bottom - cy, 4,
-                          sw * 4);
-        }
-    }
-};
-
-// Message box text is shown as given: no "&" underlines and no "@" symbols.
-class PlainText : public Fl_Widget {
-  public:
-    PlainText(int x, int y, int w, int h, std::string text)
-        : Fl_Widget(x, y, w, h), text_(std::move(text)) {}
-    void draw() override {
-        fl_font(FL_HELVETICA, 14);
-        fl_color(FL_FOREGROUND_COLOR);
-        fl_draw(text_.c_str(), x(), y(), w(), h(), FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE,
-                nullptr, 0);
-    }
-
-  private:
-    std::string text_;
-};
-
-// The stop icon: a red disc with a white cross.
-class StopIcon : public Fl_Widget {
-  public:
-    StopIcon(int x, int y) : Fl_Widget(x, y, 32, 32) {}
-    void draw() override {
-        fl_color(fl_rgb_color(204, 0, 0));
-        fl_pie(x(), y(), w(), h(), 0, 360);
-        fl_color(FL_WHITE);
-        fl_line_style(FL_SOLID | FL_CAP_ROUND, 4);
-        fl_line(x() + 10, y() + 10, x() + 21, y() + 21);
-        fl_line(x() + 21, y() + 10, x() + 10, y() + 21);
-        fl_line_style(0);
-    }
-};
-
-// "*.tvq" becomes "*.[tT][vV][qQ]": names match in either case, as on Windows.
-std::string CaseBlindPattern(const std::string& pattern) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : pattern + ";") {
-        if (c != ';') {
-            part += c;
-            continue;
-        }
-        if (!part.empty())
-            parts.push_back(part);
-        part.clear();
-    }
-    std::string result;
-    for (const std::string& p : parts) {
-        if (!result.empty())
-            result += ',';
-        for (char c : p) {
-            unsigned char u = static_cast<unsigned char>(c);
-            if (std::isalpha(u)) {
-                result += '[';
-                result += static_cast<char>(std::tolower(u));
-                result += static_cast<char>(std::toupper(u));
-                result += ']';
-            } else {
-                result += c;
-            }
-        }
-    }
-    return parts.size() > 1 ? "{" + result + "}" : result;
-}
-
-template <typename T> T* FindChild(Fl_Group* group) {
-    for (int i = 0; i < group->children(); ++i) {
-        Fl_Widget* child = group->child(i);
-        if (T* found = dynamic_cast<T*>(child))
-            return found;
-        if (Fl_Group* inner = child->as_group())
-            if (T* found = FindChild<T>(inner))
-                return found;
-    }
-    return nullptr;
-}
-
-// Without a window manager the keyboard follows the pointer, which may be anywhere; a
-// modal window takes the keyboard itself once it is on screen, as dialogs do on Windows.
-void TakeKeyboardFocus(Fl_Window* window) {
-    for (int tries = 0; tries < 100 && window->shown(); ++tries) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(fl_display, fl_xid(window), &attributes) &&
-            attributes.map_state == IsViewable) {
-            XSetInputFocus(fl_display, fl_xid(window), RevertToPointerRoot, CurrentTime);
-            return;
-        }
-        Fl::wait(0.01);
-    }
-}
 
 std::string CurrentDirectory() {
     std::vector<char> buffer(4096);
@@ -185,7 +64,6 @@ struct FltkHost::Impl {
     }
 
     void BuildMenu(const Menu& menu);
-    std::optional<std::string> RunFltkChooser(const FileDialogRequest& request);
 };
 
 class MainWindow : public Fl_Window {
@@ -253,66 +131,6 @@ void FltkHost::Impl::BuildMenu(const Menu& menu) {
     menuItems.push_back(Fl_Menu_Item{});
 }
 
-std::optional<std::string> FltkHost::Impl::RunFltkChooser(const FileDialogRequest& request) {
-    int type = request.save ? Fl_File_Chooser::CREATE : Fl_File_Chooser::SINGLE;
-    Fl_File_Chooser chooser(lastDirectory.c_str(), "*", type, request.save ? "Save As" : "Open");
-    chooser.preview(0);
-    // The chooser takes the pattern from the label's parentheses, and ours have their own,
-    // so labels and patterns are set on its widgets directly.
-    std::vector<std::string> patterns;
-    std::string labelList;
-    for (const FileFilter& filter : request.filters) {
-        std::string label;
-        for (char c : filter.label) {
-            if (c == '/' || c == '\\' || c == '&' || c == '_')
-                label += '\\';
-            label += c;
-        }
-        labelList += (labelList.empty() ? "" : "\t") + label;
-        patterns.push_back(CaseBlindPattern(filter.pattern));
-    }
-    if (patterns.empty()) {
-        labelList = "*";
-        patterns.push_back("*");
-    }
-    chooser.filter(labelList.c_str());
-    Fl_Box probe(0, 0, 0, 0);
-    chooser.add_extra(&probe);
-    Fl_Window* dialog = probe.window();
-    chooser.add_extra(nullptr);
-    Fl_Choice* choice = dialog ? FindChild<Fl_Choice>(dialog) : nullptr;
-    Fl_File_Browser* list = dialog ? FindChild<Fl_File_Browser>(dialog) : nullptr;
-    struct FilterState {
-        Fl_Choice* choice;
-        Fl_File_Browser* list;
-        Fl_File_Chooser* chooser;
-        std::vector<std::string>* patterns;
-    } state{choice, list, &chooser, &patterns};
-    auto apply = [](Fl_Widget*, void* data) {
-        auto* s = static_cast<FilterState*>(data);
-        int index = std::clamp(s->choice->value(), 0, int(s->patterns->size()) - 1);
-        s->list->filter((*s->patterns)[size_t(index)].c_str());
-        s->chooser->rescan();
-    };
-    if (choice && list) {
-        // Only the program's own filters, as the Windows dialog lists them.
-        while (choice->size() - 1 > int(patterns.size()))
-            choice->remove(choice->size() - 2);
-        choice->value(std::clamp(request.filterIndex - 1, 0, int(patterns.size()) - 1));
-        choice->callback(apply, &state);
-        apply(choice, &state);
-    }
-    chooser.show();
-    if (dialog)
-        TakeKeyboardFocus(dialog);
-    while (chooser.shown())
-        Fl::wait();
-    const char* value = chooser.value();
-    if (!value || !*value)
-        return std::nullopt;
-    return std::string(value);
-}
-
 FltkHost::FltkHost() : impl_(std::make_unique<Impl>()) {
     Fl::visual(FL_RGB);
     fl_open_display();
@@ -374,10 +192,8 @@ void FltkHost::WindowDestroyed(HWND window) {
 }
 
 void FltkHost::ScreenChanged(const RECT& rect) {
-    if (!impl_->view || rect.right <= rect.left || rect.bottom <= rect.top)
-        return;
-    impl_->view->damage(FL_DAMAGE_USER1, rect.left, rect.top, rect.right - rect.left,
-                        rect.bottom - rect.top);
+    if (impl_->view)
+        impl_->view->Invalidate(rect);
 }
 
 bool FltkHost::WaitForInput() {
@@ -391,34 +207,7 @@ bool FltkHost::WaitForInput() {
 }
 
 int FltkHost::ShowMessageBox(const MessageBoxRequest& request) {
-    const bool stop = (request.type & MB_ICONMASK) == MB_ICONHAND;
-    fl_font(FL_HELVETICA, 14);
-    int textW = 0, textH = 0;
-    fl_measure(request.text.c_str(), textW, textH, 0);
-    const int margin = 20;
-    const int iconW = stop ? 32 + 16 : 0;
-    const int buttonW = 88, buttonH = 26;
-    int w = std::max(margin + iconW + textW + margin, buttonW + 2 * margin);
-    w = std::max(w, 200);
-    int h = margin + std::max(textH, stop ? 32 : 0) + margin + buttonH + 14;
-    Fl_Window box(w, h);
-    box.copy_label(request.caption.c_str());
-    if (stop)
-        new StopIcon(margin, margin);
-    new PlainText(margin + iconW, margin + (stop && textH < 32 ? (32 - textH) / 2 : 0), textW,
-                  textH, request.text);
-    auto* ok = new Fl_Return_Button((w - buttonW) / 2, h - buttonH - 14, buttonW, buttonH, "OK");
-    ok->callback([](Fl_Widget* button, void*) { button->window()->hide(); });
-    box.end();
-    box.set_modal();
-    box.position(impl_->screenX + (impl_->screenW - w) / 2,
-                 impl_->screenY + (impl_->screenH - h) / 2);
-    box.show();
-    ok->take_focus();
-    TakeKeyboardFocus(&box);
-    while (box.shown())
-        Fl::wait();
-    return IDOK;
+    return RunMessageBox(request, impl_->screenX, impl_->screenY, impl_->screenW, impl_->screenH);
 }
 
 // The desktop's GTK chooser when GTK 2 is installed, FLTK's own otherwise. Both start
@@ -430,7 +219,7 @@ std::optional<std::string> FltkHost::ShowFileDialog(const FileDialogRequest& req
         unsigned long owner = host.window && host.window->shown() ? fl_xid(host.window.get()) : 0;
         path = RunGtkFileDialog(request, host.lastDirectory, owner);
     } else {
-        path = host.RunFltkChooser(request);
+        path = RunFltkFileChooser(request, host.lastDirectory);
     }
     if (path) {
         size_t slash = path->find_last_of('/');

@@ -1,5 +1,6 @@
 // The desktop host: shows the virtual screen in a borderless FLTK window that covers the
-// monitor, with a real menu bar, file dialogs and message boxes.
+// monitor, with a real menu bar, file dialogs and message boxes. The parts it is built
+// from are listed in fltk_parts.h.
 #pragma once
 
 #include "platform/posix/host.h"

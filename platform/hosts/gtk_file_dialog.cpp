@@ -1,4 +1,4 @@
-#include "gtk_file_dialog.h"
+#include "fltk_parts.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -109,27 +109,21 @@ const Gtk* LoadGtk() {
     return &gtk;
 }
 
-// "*.tvq" also matches "IMAGE.TVQ", as on Windows; ";" separates patterns.
+using Patterns = std::vector<std::string>;
+
+// "*.tvq" also matches "IMAGE.TVQ", as on Windows.
 int MatchesFilter(const FilterInfo* info, void* data) {
-    const std::string& patterns = *static_cast<std::string*>(data);
     const char* name = info->displayName ? info->displayName : info->filename;
     if (!name)
         return 0;
-    size_t start = 0;
-    while (start <= patterns.size()) {
-        size_t end = patterns.find(';', start);
-        if (end == std::string::npos)
-            end = patterns.size();
-        std::string pattern = patterns.substr(start, end - start);
-        if (!pattern.empty() && fnmatch(pattern.c_str(), name, FNM_CASEFOLD) == 0)
+    for (const std::string& pattern : *static_cast<const Patterns*>(data))
+        if (fnmatch(pattern.c_str(), name, FNM_CASEFOLD) == 0)
             return 1;
-        start = end + 1;
-    }
     return 0;
 }
 
-void DeletePattern(void* data) {
-    delete static_cast<std::string*>(data);
+void DeletePatterns(void* data) {
+    delete static_cast<Patterns*>(data);
 }
 
 void OnResponse(void*, int response, void* data) {
@@ -187,7 +181,7 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
         void* gtkFilter = gtk->filterNew();
         gtk->filterSetName(gtkFilter, filter.label.c_str());
         gtk->filterAddCustom(gtkFilter, kFilterDisplayName, MatchesFilter,
-                             new std::string(filter.pattern), DeletePattern);
+                             new Patterns(SplitPatterns(filter.pattern)), DeletePatterns);
         gtk->addFilter(dialog, gtkFilter);
         if (index++ == request.filterIndex || !chosenFilter)
             chosenFilter = gtkFilter;
@@ -215,15 +209,8 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
             gtk->mainIteration();
         if (response != kResponseNone)
             break;
-        if (!focused) {
-            // Without a window manager nobody gives the new window the keyboard.
-            XWindowAttributes attributes;
-            if (XGetWindowAttributes(fl_display, xid, &attributes) &&
-                attributes.map_state == IsViewable) {
-                XSetInputFocus(fl_display, xid, RevertToPointerRoot, CurrentTime);
-                focused = true;
-            }
-        }
+        if (!focused)
+            focused = FocusIfViewable(xid);
         Fl::wait(0.01);
     }
     Fl::event_dispatch(previous);

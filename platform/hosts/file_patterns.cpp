@@ -1,0 +1,19 @@
+#include "fltk_parts.h"
+
+namespace zod {
+
+std::vector<std::string> SplitPatterns(const std::string& patterns) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= patterns.size()) {
+        size_t end = patterns.find(';', start);
+        if (end == std::string::npos)
+            end = patterns.size();
+        if (end > start)
+            parts.push_back(patterns.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+} // namespace zod

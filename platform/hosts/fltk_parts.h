@@ -1,0 +1,60 @@
+// What the desktop host is built from, one section per file. Only the host's own files
+// include this; the program sees FltkHost (fltk_host.h), which ties the parts together:
+// the main window, its menu bar, input and which dialog answers.
+#pragma once
+
+#include "platform/posix/host.h"
+
+#include <FL/Fl_Widget.H>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class Fl_Window;
+
+namespace zod {
+
+// screen_view.cpp: the virtual screen, shown one to one below the menu bar. The window sits
+// at the screen's origin, so window coordinates are screen coordinates.
+class ScreenView : public Fl_Widget {
+  public:
+    ScreenView(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {}
+    void draw() override;
+    // Redraws these screen pixels at the next chance; an empty rectangle changes nothing.
+    void Invalidate(const RECT& rect);
+};
+
+// message_box.cpp: our own modal message box, centred on the area given. Returns IDOK.
+int RunMessageBox(const MessageBoxRequest& request, int x, int y, int w, int h);
+
+// fltk_file_chooser.cpp: FLTK's own chooser, for desktops without GTK 2. Starts in `folder`;
+// the chosen path, or nothing when cancelled.
+std::optional<std::string> RunFltkFileChooser(const FileDialogRequest& request,
+                                              const std::string& folder);
+
+// gtk_file_dialog.cpp: the desktop's chooser (GTK 2), loaded at run time so that the program
+// neither builds against GTK nor needs it installed.
+
+// Loads GTK on the first call; false when it is not installed or cannot open the display.
+bool GtkFileDialogAvailable();
+// Shows the chooser, modal over `owner` (an X window id), starting in `folder`, and keeps
+// FLTK's windows painted while it is open. The chosen path, or nothing when cancelled.
+std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
+                                            const std::string& folder, unsigned long owner);
+
+// file_patterns.cpp: what both choosers make of a filter.
+
+// The patterns of a filter such as "*.bmp;*.dib", which ";" separates; empty ones are dropped.
+std::vector<std::string> SplitPatterns(const std::string& patterns);
+
+// x_focus.cpp: the keyboard for new windows. Without a window manager the keyboard follows
+// the pointer, which may be anywhere; a modal window takes it once it is on screen, as
+// dialogs do on Windows.
+
+// Gives the X window `xid` the keyboard if it is viewable; false when it is not yet.
+bool FocusIfViewable(unsigned long xid);
+// Waits briefly for `window` to be viewable, then gives it the keyboard.
+void TakeKeyboardFocus(Fl_Window* window);
+
+} // namespace zod
