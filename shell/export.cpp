@@ -16,7 +16,7 @@ POINT DrawingAreaOrigin(HWND window) {
     POINT origin = {0, 0};
     if (!ClientToScreen(window, &origin)) {
         origin.x = 0;
-        origin.y = 18;
+        origin.y = kMenuBarRows;
     }
     return origin;
 }

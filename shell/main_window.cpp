@@ -2,6 +2,14 @@
 
 const char kMainWindowClass[] = "ZOD Edozuv";
 
+namespace {
+
+// The size the window is created at, before it is maximised over the whole screen.
+constexpr int kInitialWidth = 640;
+constexpr int kInitialHeight = 480;
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -17,7 +25,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     // The settings are read while the window is created (WM_CREATE).
     HWND window = CreateWindowExA(0, kMainWindowClass, kMainWindowClass, WS_POPUP | WS_CLIPSIBLINGS,
-                                  0, 0, 640, 480, NULL, NULL, instance, NULL);
+                                  0, 0, kInitialWidth, kInitialHeight, NULL, NULL, instance, NULL);
     if (!window)
         return 0;
     // Always full screen, whatever show command we were started with.

@@ -1,28 +1,36 @@
-// The application: entry point, main window, commands, bitmap display and export.
+// The application, one section per file: entry point, main window, commands, bitmap
+// display and export.
 #pragma once
 
 #include "common/common.h"
 
+// Rows of the menu bar above the drawing area, where the window system cannot say.
+constexpr int kMenuBarRows = 18;
+
+// --- main_window.cpp: WinMain, the window class and the message loop -----------------
 extern const char kMainWindowClass[];
 
+// --- window_proc.cpp: the window procedure, painting and the menu commands -----------
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Draws the BMP or TVQ file on view at (0, 0) of the window; its size becomes CurrentExtent.
+void DrawImageOnView(HWND window, HDC context);
 
+// --- import.cpp: the import commands and the file dialog record ----------------------
 void ImportBitmapCommand(HWND window, HINSTANCE instance);
 void ImportTvqCommand(HWND window, HINSTANCE instance);
+// CurrentPath takes the name the last file dialog chose.
 void AdoptSelectedPath();
+// Fills a file dialog record that returns its choice in SelectedPath, which is emptied.
+void PrepareFileDialog(OPENFILENAMEA* record, HWND window, HINSTANCE instance, const char* filter,
+                       const char* defaultExtension, DWORD flags, char* titleBuffer);
 
+// --- bitmap_display.cpp: BMP files on the screen --------------------------------------
 // Draws a BMP file at (0, 0) of the window, or centred on the screen when `window` is
 // NULL and `centred` is set. Returns its size, (0, 0) when it cannot be loaded.
 ImageExtent DrawBitmapFile(const char* path, HWND window, bool centred);
 
-// Draws the BMP or TVQ file on view at (0, 0) of the window; its size becomes CurrentExtent.
-void DrawImageOnView(HWND window, HDC context);
-
+// --- export.cpp: Export > BMP File ------------------------------------------------------
 void ExportBitmapCommand(HWND window, HINSTANCE instance);
 // Reads the image back from the window's drawing area on the screen and writes it as a
 // BMP file. Returns whether the file was completely written.
 bool ExportDisplayedImage(const char* path, ImageExtent extent, HWND window);
-
-// Fills a file dialog record that returns its choice in SelectedPath, which is emptied.
-void PrepareFileDialog(OPENFILENAMEA* record, HWND window, HINSTANCE instance, const char* filter,
-                       const char* defaultExtension, DWORD flags, char* titleBuffer);
