@@ -314,10 +314,6 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
     return TRUE;
 }
 
-LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallProc(hwnd, message, wParam, lParam);
-}
-
 BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     if (!hwnd) {
         for (void* handle : State().handles.All(HandleKind::Window))
@@ -402,14 +398,6 @@ int WINAPI ReleaseDC(HWND hwnd, HDC dc) {
     FlushDc(*context);
     State().handles.Remove(dc);
     return 1;
-}
-
-BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect) {
-    WindowObject* window = FindWindowObject(hwnd);
-    if (!window || !rect)
-        return FALSE;
-    *rect = ClientRect(*window);
-    return TRUE;
 }
 
 BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) {

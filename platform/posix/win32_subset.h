@@ -1,6 +1,8 @@
 // The part of the Win32 API that this program uses, with the Win32 names, types and
 // values, implemented on top of a virtual screen and a host (see host.h).
-// Only what the program calls is here; behaviour follows the documented API.
+// Only what the program calls is here, and what the hosts and tests need of the same
+// API (PostMessageA, DestroyWindow, IsWindow, GetPixel, CommDlgExtendedError); behaviour
+// follows the documented API.
 #pragma once
 
 #include <cstddef>
@@ -251,14 +253,12 @@ BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
 void WINAPI PostQuitMessage(int exitCode);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
 HDC WINAPI GetDC(HWND window);
 HDC WINAPI GetWindowDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
-BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 BOOL WINAPI ClientToScreen(HWND window, LPPOINT point);
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                        DWORD milliseconds, DWORD wakeMask);
@@ -298,7 +298,6 @@ LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
-BOOL WINAPI DeleteFileA(LPCSTR path);
 
 // The entry point that the host's main() calls, as the runtime start-up does on Windows.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
