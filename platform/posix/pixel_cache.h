@@ -9,7 +9,7 @@
 namespace zod {
 
 // What SetPixel keeps of the context it drew on last. Images are drawn pixel by pixel, so
-// drawing on a memory context must cost little more than storing the pixel (see gdi.cpp).
+// drawing on a memory context must cost little more than storing the pixel (see set_pixel.cpp).
 struct PixelCache {
     HDC handle;
     HDC memoryHandle;    // the handle again for a memory context, the one case drawn inline
