@@ -77,24 +77,15 @@ HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes) || !HoldsAllPixels(bytes))
         return nullptr;
-    GdkPixbuf* pixbuf = DecodePixbuf("bmp", bytes.data(), bytes.size());
-    if (!pixbuf)
+    DecodedPicture picture("bmp", bytes.data(), bytes.size());
+    if (!picture)
         return nullptr;
-    const int width = gdk_pixbuf_get_width(pixbuf);
-    const int height = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-    HBITMAP bitmap = NewBitmap(width, height);
-    if (bitmap) {
-        auto* target = State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
-        for (int y = 0; y < height; ++y) {
-            const guchar* in = pixels + size_t(y) * size_t(stride);
-            uint32_t* out = target->pixels.data() + size_t(y) * size_t(width);
-            for (int x = 0; x < width; ++x, in += channels)
-                out[x] = RGB(in[0], in[1], in[2]);
-        }
+    HBITMAP bitmap = NewBitmap(picture.Width(), picture.Height());
+    if (auto* target = State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap)) {
+        uint32_t* out = target->pixels.data();
+        picture.ForEachPixel([out](size_t i, uint32_t argb) {
+            out[i] = RGB(argb >> 16, argb >> 8, argb); // COLORREF: 0x00BBGGRR
+        });
     }
-    g_object_unref(pixbuf);
     return bitmap;
 }

@@ -2,12 +2,12 @@
 
 namespace zod {
 
-GdkPixbuf* DecodePixbuf(const char* type, const uint8_t* data, size_t size) {
+DecodedPicture::DecodedPicture(const char* type, const uint8_t* data, size_t size) {
     GError* error = nullptr;
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type(type, &error);
     if (!loader) {
         g_clear_error(&error);
-        return nullptr;
+        return;
     }
     bool ok = gdk_pixbuf_loader_write(loader, data, size, &error);
     // close() must run either way; it reports truncated data too.
@@ -16,11 +16,13 @@ GdkPixbuf* DecodePixbuf(const char* type, const uint8_t* data, size_t size) {
     GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
     if (pixbuf && gdk_pixbuf_get_colorspace(pixbuf) == GDK_COLORSPACE_RGB &&
         gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 && gdk_pixbuf_get_n_channels(pixbuf) >= 3)
-        g_object_ref(pixbuf);
-    else
-        pixbuf = nullptr;
+        pixbuf_ = GDK_PIXBUF(g_object_ref(pixbuf));
     g_object_unref(loader);
-    return pixbuf;
+}
+
+DecodedPicture::~DecodedPicture() {
+    if (pixbuf_)
+        g_object_unref(pixbuf_);
 }
 
 } // namespace zod

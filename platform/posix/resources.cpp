@@ -33,28 +33,15 @@ bool DecodeIconFile(const EmbeddedFile& file, bool cursor, Image& image) {
     if (file.size < 22 || Le16(file.data) != 0 || Le16(file.data + 2) != (cursor ? 2 : 1) ||
         Le16(file.data + 4) == 0)
         return false;
-    GdkPixbuf* pixbuf = DecodePixbuf("ico", file.data, file.size);
-    if (!pixbuf)
+    DecodedPicture picture("ico", file.data, file.size);
+    if (!picture)
         return false;
-    const int width = gdk_pixbuf_get_width(pixbuf);
-    const int height = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-    image.width = width;
-    image.height = height;
+    image.width = picture.Width();
+    image.height = picture.Height();
     image.hotX = cursor ? Le16(file.data + 10) : 0;
     image.hotY = cursor ? Le16(file.data + 12) : 0;
-    image.argb.resize(size_t(width) * size_t(height));
-    for (int y = 0; y < height; ++y) {
-        const guchar* in = pixels + size_t(y) * size_t(stride);
-        for (int x = 0; x < width; ++x, in += channels)
-            image.argb[size_t(y) * size_t(width) + size_t(x)] =
-                uint32_t(alpha ? in[3] : 0xFF) << 24 | uint32_t(in[0]) << 16 |
-                uint32_t(in[1]) << 8 | uint32_t(in[2]);
-    }
-    g_object_unref(pixbuf);
+    image.argb.resize(size_t(image.width) * size_t(image.height));
+    picture.ForEachPixel([&image](size_t i, uint32_t argb) { image.argb[i] = argb; });
     return true;
 }
 
