@@ -1,7 +1,7 @@
 // LoadImageA for BMP files, decoded by gdk-pixbuf's BMP loader and nothing else.
+#include "little_endian.h"
+#include "pixbuf.h"
 #include "state.h"
-
-#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,15 +11,6 @@ using namespace zod;
 namespace {
 
 constexpr long kMaxFileBytes = 1L << 30;
-
-uint32_t Read16(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8;
-}
-
-uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
     FILE* file = std::fopen(path, "rb");
@@ -40,11 +31,11 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
 bool HeaderSizeAcceptable(const std::vector<uint8_t>& b) {
     if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
         return false;
-    uint32_t headerSize = Read32(b, 14);
+    uint32_t headerSize = Le32(b.data() + 14);
     if (headerSize == 12)
         return true; // OS/2 core header: 16-bit sizes
-    int32_t width = int32_t(Read32(b, 18));
-    int32_t height = int32_t(Read32(b, 22));
+    int32_t width = int32_t(Le32(b.data() + 18));
+    int32_t height = int32_t(Le32(b.data() + 22));
     int64_t rows = height < 0 ? -int64_t(height) : height;
     return width > 0 && width < 65536 && rows > 0 && rows < 65536 &&
            uint64_t(width) * uint64_t(rows) <= kMaxBitmapPixels;
@@ -53,21 +44,21 @@ bool HeaderSizeAcceptable(const std::vector<uint8_t>& b) {
 // gdk-pixbuf decodes a file whose pixel data stops short without complaint; Windows refuses
 // it, and so do we.
 bool HoldsAllPixels(const std::vector<uint8_t>& b) {
-    const uint64_t offset = Read32(b, 10);
-    const uint32_t headerSize = Read32(b, 14);
+    const uint64_t offset = Le32(b.data() + 10);
+    const uint32_t headerSize = Le32(b.data() + 14);
     uint64_t width = 0, rows = 0, bpp = 0;
     uint32_t compression = 0, sizeImage = 0;
     if (headerSize == 12) {
-        width = Read16(b, 18);
-        rows = Read16(b, 20);
-        bpp = Read16(b, 24);
+        width = Le16(b.data() + 18);
+        rows = Le16(b.data() + 20);
+        bpp = Le16(b.data() + 24);
     } else if (headerSize >= 40 && b.size() >= 54) {
-        const int32_t height = int32_t(Read32(b, 22));
-        width = Read32(b, 18);
+        const int32_t height = int32_t(Le32(b.data() + 22));
+        width = Le32(b.data() + 18);
         rows = height < 0 ? -int64_t(height) : height;
-        bpp = Read16(b, 28);
-        compression = Read32(b, 30);
-        sizeImage = Read32(b, 34);
+        bpp = Le16(b.data() + 28);
+        compression = Le32(b.data() + 30);
+        sizeImage = Le32(b.data() + 34);
     } else {
         return headerSize > 12 && headerSize < 40; // other short headers: the decoder decides
     }
@@ -78,24 +69,6 @@ bool HoldsAllPixels(const std::vector<uint8_t>& b) {
     return offset + (width * bpp + 31) / 32 * 4 * rows <= b.size();
 }
 
-GdkPixbuf* Decode(const std::vector<uint8_t>& bytes) {
-    GError* error = nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("bmp", &error);
-    if (!loader) {
-        g_clear_error(&error);
-        return nullptr;
-    }
-    bool ok = gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), &error);
-    // close() must run either way; it reports truncated data too.
-    ok = gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok;
-    g_clear_error(&error);
-    GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
-    if (pixbuf)
-        g_object_ref(pixbuf);
-    g_object_unref(loader);
-    return pixbuf;
-}
-
 } // namespace
 
 HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
@@ -104,24 +77,15 @@ HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes) || !HoldsAllPixels(bytes))
         return nullptr;
-    GdkPixbuf* pixbuf = Decode(bytes);
-    if (!pixbuf)
+    DecodedPicture picture("bmp", bytes.data(), bytes.size());
+    if (!picture)
         return nullptr;
-    const int width = gdk_pixbuf_get_width(pixbuf);
-    const int height = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-    HBITMAP bitmap = NewBitmap(width, height);
-    if (bitmap && channels >= 3) {
-        auto* target = State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
-        for (int y = 0; y < height; ++y) {
-            const guchar* in = pixels + size_t(y) * size_t(stride);
-            uint32_t* out = target->pixels.data() + size_t(y) * size_t(width);
-            for (int x = 0; x < width; ++x, in += channels)
-                out[x] = RGB(in[0], in[1], in[2]);
-        }
+    HBITMAP bitmap = NewBitmap(picture.Width(), picture.Height());
+    if (auto* target = State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap)) {
+        uint32_t* out = target->pixels.data();
+        picture.ForEachPixel([out](size_t i, uint32_t argb) {
+            out[i] = RGB(argb >> 16, argb >> 8, argb); // COLORREF: 0x00BBGGRR
+        });
     }
-    g_object_unref(pixbuf);
     return bitmap;
 }

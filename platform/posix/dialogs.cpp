@@ -1,4 +1,5 @@
-// The common file dialogs: the record is read and filled here; the host only asks the user.
+// The modal dialogs, which the host shows: message boxes, and the common file dialogs,
+// whose record is read and filled here while the host only asks the user for a path.
 #include "state.h"
 
 #include <cstring>
@@ -93,4 +94,20 @@ BOOL WINAPI GetSaveFileNameA(LPOPENFILENAMEA record) {
 }
 DWORD WINAPI CommDlgExtendedError() {
     return lastDialogError;
+}
+
+int WINAPI MessageBoxExA(HWND owner, LPCSTR text, LPCSTR caption, UINT type, WORD) {
+    if (!zod::State().host)
+        return 0;
+    zod::FlushAllDcs();
+    zod::MessageBoxRequest request;
+    request.owner = owner;
+    request.text = text ? text : "";
+    request.caption = caption ? caption : "Error";
+    request.type = type;
+    return zod::State().host->ShowMessageBox(request);
+}
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return MessageBoxExA(owner, text, caption, type, 0);
 }

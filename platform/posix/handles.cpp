@@ -6,9 +6,13 @@ namespace zod {
 
 namespace {
 
-// Handle value: generation in the high bits, slot index + 1 in the low 24.
+// Handle value: slot index + 1 in the low 24 bits, the generation above them. The generation
+// wraps within the bits a pointer has left (16 at most, 8 on a 32-bit build): one cut off
+// in the handle would never match its slot again.
 constexpr uintptr_t kIndexBits = 24;
 constexpr uintptr_t kIndexMask = (uintptr_t(1) << kIndexBits) - 1;
+constexpr uintptr_t kGenerationBits = std::min<uintptr_t>(16, sizeof(void*) * 8 - kIndexBits);
+constexpr uint32_t kGenerationMask = (uint32_t(1) << kGenerationBits) - 1;
 
 void* MakeHandle(uint32_t index, uint32_t generation) {
     uintptr_t value = (uintptr_t(generation) << kIndexBits) | (index + 1);
@@ -29,7 +33,7 @@ void* HandleTable::Add(HandleKind kind, std::unique_ptr<Object> object, bool sto
         slots_.emplace_back();
     }
     Slot& slot = slots_[index];
-    slot.generation = (slot.generation + 1) & 0xFFFF;
+    slot.generation = (slot.generation + 1) & kGenerationMask;
     if (slot.generation == 0)
         slot.generation = 1;
     slot.kind = kind;

@@ -48,7 +48,3 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
     // rename(2) replaces the target atomically.
     return std::rename(existing, replacement) == 0;
 }
-
-BOOL WINAPI DeleteFileA(LPCSTR path) {
-    return path && std::remove(path) == 0;
-}

@@ -1,10 +1,10 @@
 // The program's resources on Linux: the embedded resource script is read once, and the
 // icon and cursor files it names are decoded by gdk-pixbuf's icon loader.
 #include "embedded.h"
+#include "little_endian.h"
+#include "pixbuf.h"
 #include "resource_script.h"
 #include "state.h"
-
-#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstdio>
 #include <map>
@@ -27,52 +27,22 @@ struct Resources {
     std::map<std::string, Image, CaseInsensitiveLess> cursors;
 };
 
-uint16_t Read16(const unsigned char* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-
 // An .ico or .cur file: gdk-pixbuf decodes the picture; a cursor's hot spot comes from
 // the first directory entry, the one image our files hold.
 bool DecodeIconFile(const EmbeddedFile& file, bool cursor, Image& image) {
-    if (file.size < 22 || Read16(file.data) != 0 || Read16(file.data + 2) != (cursor ? 2 : 1) ||
-        Read16(file.data + 4) == 0)
+    if (file.size < 22 || Le16(file.data) != 0 || Le16(file.data + 2) != (cursor ? 2 : 1) ||
+        Le16(file.data + 4) == 0)
         return false;
-    GError* error = nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("ico", &error);
-    if (!loader) {
-        g_clear_error(&error);
+    DecodedPicture picture("ico", file.data, file.size);
+    if (!picture)
         return false;
-    }
-    bool ok = gdk_pixbuf_loader_write(loader, file.data, file.size, &error);
-    // close() must run either way; it reports truncated data too.
-    ok = gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok;
-    g_clear_error(&error);
-    GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
-    if (pixbuf && gdk_pixbuf_get_colorspace(pixbuf) == GDK_COLORSPACE_RGB &&
-        gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 && gdk_pixbuf_get_n_channels(pixbuf) >= 3) {
-        const int width = gdk_pixbuf_get_width(pixbuf);
-        const int height = gdk_pixbuf_get_height(pixbuf);
-        const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-        const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-        const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-        const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-        image.width = width;
-        image.height = height;
-        image.hotX = cursor ? Read16(file.data + 10) : 0;
-        image.hotY = cursor ? Read16(file.data + 12) : 0;
-        image.argb.resize(size_t(width) * size_t(height));
-        for (int y = 0; y < height; ++y) {
-            const guchar* in = pixels + size_t(y) * size_t(stride);
-            for (int x = 0; x < width; ++x, in += channels)
-                image.argb[size_t(y) * size_t(width) + size_t(x)] =
-                    uint32_t(alpha ? in[3] : 0xFF) << 24 | uint32_t(in[0]) << 16 |
-                    uint32_t(in[1]) << 8 | uint32_t(in[2]);
-        }
-    } else {
-        ok = false;
-    }
-    g_object_unref(loader); // owns the pixbuf
-    return ok;
+    image.width = picture.Width();
+    image.height = picture.Height();
+    image.hotX = cursor ? Le16(file.data + 10) : 0;
+    image.hotY = cursor ? Le16(file.data + 12) : 0;
+    image.argb.resize(size_t(image.width) * size_t(image.height));
+    picture.ForEachPixel([&image](size_t i, uint32_t argb) { image.argb[i] = argb; });
+    return true;
 }
 
 void DecodeAll(const std::vector<ResourceFile>& files, bool cursor,

@@ -118,25 +118,41 @@ struct PlatformState {
     HBITMAP defaultBitmap = nullptr; // the 1 x 1 bitmap of a new memory context
 };
 
+// What the subset's files share, under the file that defines it.
+// state.cpp
 PlatformState& State();
-
 Surface ScreenSurface();
-RECT ClientRectOnScreen(const WindowObject& window);
+
+// handles.cpp: rectangles; an empty result is {0, 0, 0, 0}
 RECT Intersect(const RECT& a, const RECT& b);
 bool IsEmpty(const RECT& r);
 RECT Union(const RECT& a, const RECT& b);
 
-// Bitmaps larger than this are refused, as a 32-bit process would fail to allocate them.
-constexpr uint64_t kMaxBitmapPixels = uint64_t(1) << 28;
-constexpr uint64_t kMaxGlobalBytes = uint64_t(1) << 30;
-
-HBITMAP NewBitmap(int width, int height); // zero-filled; NULL when too large
+// windows.cpp
 WindowObject* FindWindowObject(HWND window);
+RECT ClientRectOnScreen(const WindowObject& window);
+LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam); // 0: no window
+std::string ResourceName(LPCSTR name); // "#5" for MAKEINTRESOURCE(5)
+
+// device_contexts.cpp
+DcObject* FindDc(HDC dc);
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
-void ForgetPixelDc();       // drops SetPixel's copy of the last context (see DcObject)
 void FlushAllDcs();
 
+// bitmaps.cpp. Bitmaps larger than this are refused, as a 32-bit process would fail to
+// allocate them.
+constexpr uint64_t kMaxBitmapPixels = uint64_t(1) << 28;
+BitmapObject* FindBitmap(const void* bitmap);
+HBITMAP NewBitmap(int width, int height); // zero-filled; NULL when too large
+
+// set_pixel.cpp
+void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject)
+
+// kernel.cpp
+constexpr uint64_t kMaxGlobalBytes = uint64_t(1) << 30;
+
+// resources.cpp
 const Image* FindIconResource(const char* name);
 const Image* FindCursorResource(const char* name);
 

@@ -1,6 +1,8 @@
 // The part of the Win32 API that this program uses, with the Win32 names, types and
 // values, implemented on top of a virtual screen and a host (see host.h).
-// Only what the program calls is here; behaviour follows the documented API.
+// Only what the program calls is here, and what the hosts and tests need of the same
+// API (PostMessageA, DestroyWindow, IsWindow, GetPixel, CommDlgExtendedError); behaviour
+// follows the documented API.
 #pragma once
 
 #include <cstddef>
@@ -251,14 +253,12 @@ BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
 void WINAPI PostQuitMessage(int exitCode);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint);
 HDC WINAPI GetDC(HWND window);
 HDC WINAPI GetWindowDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
-BOOL WINAPI GetClientRect(HWND window, LPRECT rect);
 BOOL WINAPI ClientToScreen(HWND window, LPPOINT point);
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                        DWORD milliseconds, DWORD wakeMask);
@@ -282,36 +282,8 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
                    int sourceY, DWORD rop);
 int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info,
                      UINT usage);
-namespace zod {
-// What SetPixel keeps of the context it drew on last. Images are drawn pixel by pixel, so
-// drawing on a memory context must cost little more than storing the pixel (see gdi.cpp).
-struct PixelCache {
-    HDC handle;
-    HDC memoryHandle;    // the handle again for a memory context, the one case drawn inline
-    uint32_t* clipStart; // the pixel at the clip box's top-left corner
-    int64_t stride;
-    int64_t left; // clip box in logical coordinates
-    int64_t top;
-    uint64_t width;
-    uint64_t height;
-    void* screenContext; // set for a context on the screen, whose drawn area is recorded
-};
-extern PixelCache pixelCache;
-COLORREF SetPixelUncached(HDC dc, int x, int y, COLORREF color);
-} // namespace zod
-
-inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
-    const zod::PixelCache& cache = zod::pixelCache;
-    // Left of or above the clip box wraps to a huge unsigned value.
-    const uint64_t column = uint64_t(int64_t(x) - cache.left);
-    const uint64_t row = uint64_t(int64_t(y) - cache.top);
-    if (dc && dc == cache.memoryHandle && column < cache.width && row < cache.height) {
-        color &= 0x00FFFFFF;
-        cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
-        return color;
-    }
-    return zod::SetPixelUncached(dc, x, y, color);
-}
+// Inline: its common case is a comparison and a store (see pixel_cache.h).
+inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 int WINAPI GetClipBox(HDC dc, LPRECT rect);
 
@@ -326,7 +298,8 @@ LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
-BOOL WINAPI DeleteFileA(LPCSTR path);
 
 // The entry point that the host's main() calls, as the runtime start-up does on Windows.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+#include "pixel_cache.h" // SetPixel's body

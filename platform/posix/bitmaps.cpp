@@ -1,4 +1,5 @@
-// Device contexts, bitmaps and pixel transfer on the virtual screen.
+// Bitmaps and the stock brush: creating, selecting, describing and deleting them, and
+// copying pixels between device contexts.
 #include "state.h"
 
 #include <algorithm>
@@ -7,72 +8,6 @@
 namespace zod {
 
 namespace {
-
-DcObject* FindDc(HDC dc) {
-    return State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
-}
-
-// Returns `color`, so that SetPixel can end with a jump to it.
-[[gnu::noinline]] COLORREF AddDirtyPixel(DcObject& dc, int x, int y, COLORREF color) {
-    const long sx = long(x) + dc.origin.x;
-    const long sy = long(y) + dc.origin.y;
-    RECT& d = dc.dirty;
-    if (IsEmpty(d)) {
-        d = RECT{LONG(sx), LONG(sy), LONG(sx + 1), LONG(sy + 1)};
-    } else {
-        d.left = std::min<LONG>(d.left, sx);
-        d.top = std::min<LONG>(d.top, sy);
-        d.right = std::max<LONG>(d.right, sx + 1);
-        d.bottom = std::max<LONG>(d.bottom, sy + 1);
-    }
-    return color;
-}
-
-inline COLORREF PutPixel(int x, int y, COLORREF color) {
-    const PixelCache& cache = pixelCache;
-    // One unsigned comparison per axis: left of or above the clip box wraps to a huge value.
-    const uint64_t column = uint64_t(int64_t(x) - cache.left);
-    const uint64_t row = uint64_t(int64_t(y) - cache.top);
-    if (column >= cache.width || row >= cache.height)
-        return CLR_INVALID;
-    color &= 0x00FFFFFF;
-    cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
-    if (cache.screenContext)
-        return AddDirtyPixel(*static_cast<DcObject*>(cache.screenContext), x, y, color);
-    return color;
-}
-
-// Out of line, so that the common path of SetPixel saves no registers.
-[[gnu::noinline]] COLORREF LookUpAndSetPixel(HDC dc, int x, int y, COLORREF color) {
-    DcObject* context = FindDc(dc);
-    if (!context)
-        return CLR_INVALID;
-    // SetPixel nearly always draws on the context of its previous call, so keep what it
-    // needs of this one. Forgotten whenever a handle is removed and whenever a context
-    // changes its surface (SelectObject).
-    const RECT& clip = context->clip; // always inside the surface
-    PixelCache& cache = pixelCache;
-    cache = PixelCache{};
-    cache.handle = dc;
-    cache.stride = context->surface.width;
-    cache.left = int64_t(clip.left) - context->origin.x;
-    cache.top = int64_t(clip.top) - context->origin.y;
-    if (!IsEmpty(clip)) {
-        cache.width = uint64_t(int64_t(clip.right) - clip.left);
-        cache.height = uint64_t(int64_t(clip.bottom) - clip.top);
-        cache.clipStart =
-            context->surface.pixels + size_t(clip.top) * size_t(cache.stride) + size_t(clip.left);
-    }
-    if (context->kind == DcKind::Memory)
-        cache.memoryHandle = dc;
-    else
-        cache.screenContext = context;
-    return PutPixel(x, y, color);
-}
-
-BitmapObject* FindBitmap(const void* bitmap) {
-    return State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
-}
 
 Surface SurfaceOfBitmap(BitmapObject* bitmap) {
     if (!bitmap)
@@ -96,9 +31,8 @@ RECT ToSurface(const DcObject& dc, long x, long y, long width, long height) {
 
 } // namespace
 
-Surface ScreenSurface() {
-    PlatformState& s = State();
-    return Surface{s.screen.data(), s.screenWidth, s.screenHeight};
+BitmapObject* FindBitmap(const void* bitmap) {
+    return State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
 }
 
 HBITMAP NewBitmap(int width, int height) {
@@ -115,50 +49,12 @@ HBITMAP NewBitmap(int width, int height) {
     return static_cast<HBITMAP>(State().handles.Add(HandleKind::Bitmap, std::move(bitmap)));
 }
 
-HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip) {
-    auto dc = std::make_unique<DcObject>();
-    dc->kind = kind;
-    dc->window = window;
-    dc->origin = origin;
-    dc->surface = ScreenSurface();
-    dc->clip = Intersect(clip, RECT{0, 0, dc->surface.width, dc->surface.height});
-    return static_cast<HDC>(State().handles.Add(HandleKind::DeviceContext, std::move(dc)));
-}
-
-PixelCache pixelCache = {};
-
-void ForgetPixelDc() {
-    pixelCache = PixelCache{};
-}
-
-void FlushDc(DcObject& dc) {
-    if (IsEmpty(dc.dirty))
-        return;
-    RECT dirty = dc.dirty;
-    dc.dirty = RECT{0, 0, 0, 0};
-    if (State().host)
-        State().host->ScreenChanged(dirty);
-}
-
 } // namespace zod
 
 using namespace zod;
 
 HGDIOBJ WINAPI GetStockObject(int object) {
     return object == BLACK_BRUSH ? static_cast<HGDIOBJ>(State().blackBrush) : nullptr;
-}
-
-int WINAPI GetDeviceCaps(HDC dc, int index) {
-    if (!FindDc(dc))
-        return 0;
-    switch (index) {
-    case HORZRES:
-        return State().screenWidth;
-    case VERTRES:
-        return State().screenHeight;
-    default:
-        return 0;
-    }
 }
 
 int WINAPI GetObjectA(HANDLE object, int size, LPVOID buffer) {
@@ -177,16 +73,6 @@ int WINAPI GetObjectA(HANDLE object, int size, LPVOID buffer) {
     description.bmBitsPixel = 32;
     std::memcpy(buffer, &description, sizeof description);
     return sizeof(BITMAP);
-}
-
-HDC WINAPI CreateCompatibleDC(HDC dc) {
-    if (dc && !FindDc(dc))
-        return nullptr;
-    HDC memory = NewDc(DcKind::Memory, nullptr, POINT{0, 0}, RECT{0, 0, 0, 0});
-    if (!memory)
-        return nullptr;
-    SelectObject(memory, State().defaultBitmap);
-    return memory;
 }
 
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
@@ -225,15 +111,6 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     context->clip = RECT{0, 0, bitmap->width, bitmap->height};
     ForgetPixelDc();
     return previous;
-}
-
-BOOL WINAPI DeleteDC(HDC dc) {
-    DcObject* context = FindDc(dc);
-    if (!context || context->kind != DcKind::Memory)
-        return FALSE;
-    if (BitmapObject* bitmap = FindBitmap(context->bitmap))
-        --bitmap->selections;
-    return State().handles.Remove(dc);
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
@@ -330,35 +207,4 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
         }
     }
     return static_cast<int>(last - first);
-}
-
-COLORREF zod::SetPixelUncached(HDC dc, int x, int y, COLORREF color) {
-    if (dc && dc == pixelCache.handle)
-        return PutPixel(x, y, color);
-    return LookUpAndSetPixel(dc, x, y, color);
-}
-
-COLORREF WINAPI GetPixel(HDC dc, int x, int y) {
-    DcObject* context = FindDc(dc);
-    if (!context)
-        return CLR_INVALID;
-    long sx = long(x) + context->origin.x;
-    long sy = long(y) + context->origin.y;
-    const RECT& clip = context->clip;
-    if (sx < clip.left || sx >= clip.right || sy < clip.top || sy >= clip.bottom)
-        return CLR_INVALID;
-    return context->surface.pixels[size_t(sy) * size_t(context->surface.width) + size_t(sx)];
-}
-
-int WINAPI GetClipBox(HDC dc, LPRECT rect) {
-    DcObject* context = FindDc(dc);
-    if (!context || !rect)
-        return ERROR;
-    if (IsEmpty(context->clip)) {
-        *rect = RECT{0, 0, 0, 0};
-        return NULLREGION;
-    }
-    *rect = RECT{context->clip.left - context->origin.x, context->clip.top - context->origin.y,
-                 context->clip.right - context->origin.x, context->clip.bottom - context->origin.y};
-    return SIMPLEREGION;
 }

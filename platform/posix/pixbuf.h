@@ -1,0 +1,46 @@
+// The one way the subset decodes picture files: gdk-pixbuf, with a named loader.
+#pragma once
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zod {
+
+// A picture decoded by the loader for `type` ("bmp", "ico") alone, so that no other format
+// is taken. Empty when the loader refuses the bytes.
+class DecodedPicture {
+  public:
+    DecodedPicture(const char* type, const uint8_t* data, size_t size);
+    ~DecodedPicture();
+    DecodedPicture(const DecodedPicture&) = delete;
+    DecodedPicture& operator=(const DecodedPicture&) = delete;
+
+    explicit operator bool() const { return pixbuf_ != nullptr; }
+    int Width() const { return gdk_pixbuf_get_width(pixbuf_); }
+    int Height() const { return gdk_pixbuf_get_height(pixbuf_); }
+
+    // Calls store(i, argb) for every pixel: i counts row by row from the top left, argb is
+    // 0xAARRGGBB, with alpha 0xFF where the picture has none.
+    template <typename Store> void ForEachPixel(Store store) const {
+        const int width = Width();
+        const int height = Height();
+        const int channels = gdk_pixbuf_get_n_channels(pixbuf_);
+        const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf_);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf_);
+        const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf_);
+        size_t i = 0;
+        for (int y = 0; y < height; ++y) {
+            const guchar* in = pixels + size_t(y) * size_t(stride);
+            for (int x = 0; x < width; ++x, in += channels)
+                store(i++, uint32_t(alpha ? in[3] : 0xFF) << 24 | uint32_t(in[0]) << 16 |
+                               uint32_t(in[1]) << 8 | uint32_t(in[2]));
+        }
+    }
+
+  private:
+    GdkPixbuf* pixbuf_ = nullptr; // 8-bit RGB or RGBA
+};
+
+} // namespace zod
