@@ -1,5 +1,6 @@
 // The common file dialogs answered by the headless host: what lands in the program's record
 // and buffers, and what the host is asked.
+#include "common/little_endian.h"
 #include "platform/hosts/headless.h"
 #include "tests/support/temp_dir.h"
 
@@ -74,7 +75,7 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
             EXPECT_EQ(title[8], 0x7E) << row;
         } else if (c.error == FNERR_BUFFERTOOSMALL) {
             // As Windows does: the size needed in the first two bytes, nothing else copied.
-            EXPECT_EQ(uint8_t(file[0]) | uint8_t(file[1]) << 8, int(kMaxFile + 1)) << row;
+            EXPECT_EQ(ReadLe16(reinterpret_cast<uint8_t*>(file)), kMaxFile + 1) << row;
             EXPECT_EQ(std::string(file + 2), kBefore.substr(2)) << row;
         } else {
             EXPECT_EQ(std::string(file), kBefore) << row;
