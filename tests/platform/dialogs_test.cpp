@@ -36,6 +36,7 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
         {true, "a.b/pic", "bmp", 0, "a.b/pic.bmp", 0}, // a dot in a folder is no extension
         {false, "pic", "tvq", OFN_FILEMUSTEXIST, "pic.tvq", 0},
         {false, "a.b", nullptr, OFN_FILEMUSTEXIST, "", 0}, // a folder is no file
+        {false, "missing.tvq", nullptr, OFN_FILEMUSTEXIST, "", 0},
         {true, PathOfLength(kMaxFile - 1, "x.bmp"), "bmp", 0, PathOfLength(kMaxFile - 1, "x.bmp"),
          0},
         {true, PathOfLength(kMaxFile, "x.bmp"), "bmp", 0, "", FNERR_BUFFERTOOSMALL},

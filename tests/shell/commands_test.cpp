@@ -38,14 +38,6 @@ TEST_F(Commands, CancelledDialogsKeepTheView) {
     EXPECT_EQ(host.Dialogs().size(), 4u);
 }
 
-TEST_F(Commands, OpenDialogRefusesAFileThatDoesNotExist) {
-    StoreSettings("3");
-    host.QueueDialogAnswer(Path("missing.tvq"));
-    Choose(IDM_IMPORT_TVQ);
-    Check([] { EXPECT_EQ(CurrentViewMode, VIEW_INTRO); });
-    Run();
-}
-
 TEST_F(Commands, ABitmapLargerThanTheWindowIsCutOff) {
     StoreSettings("3");
     auto colour = [](int x, int y) { return uint32_t(RGB(x & 255, y & 255, (x + y) & 255)); };
