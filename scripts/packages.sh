@@ -1,7 +1,11 @@
-# The Debian packages each stage needs; sourced by the run and test scripts. python3 runs
-# tools/make_assets.py --check among the tests.
+# The Debian packages each stage needs; sourced by the run and test scripts.
 BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev libbenchmark-dev
-                libgdk-pixbuf-2.0-dev libfltk1.3-dev python3)
+                libgdk-pixbuf-2.0-dev libfltk1.3-dev)
+# tools/make_assets.py --check runs among the tests.
+BUILD_PACKAGES+=(python3)
+# The gdk-pixbuf loader module's tests run the thumbnailer (libgdk-pixbuf2.0-bin) on TVQ
+# files known by a MIME database of their own (shared-mime-info).
+BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
 # and send close requests through Xlib; the fonts draw the menu; GTK 2 gives the desktop
 # file chooser, which the tests drive besides FLTK's own.
