@@ -6,6 +6,8 @@ BUILD_PACKAGES+=(python3)
 # The gdk-pixbuf loader module's tests run the thumbnailer (libgdk-pixbuf2.0-bin) on TVQ
 # files known by a MIME database of their own (shared-mime-info).
 BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
+# The converter parses options with CLI11 and writes PNG files with libspng.
+BUILD_PACKAGES+=(libcli11-dev libspng-dev)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
 # and send close requests through Xlib; the fonts draw the menu; GTK 2 gives the desktop
 # file chooser, which the tests drive besides FLTK's own.
