@@ -126,9 +126,17 @@ TEST_F(GuiTest, FirstStartMouseFlowAndACloseRequest) {
     Key("Return");
     ASSERT_TRUE(Shown("About ZOD Edozuv", false));
 
+    // Cancelling the chooser keeps the view; neither it nor choosing writes to the terminal.
+    Key("alt+i b");
+    ASSERT_TRUE(Shown("Open"));
+    Key("Escape");
+    ASSERT_TRUE(Shown("Open", false));
+    EXPECT_TRUE(SampleShown(8));
+
     // Closing the window leaves without saving the level.
     SendCloseRequest(window);
     ExpectCleanExit("3");
+    EXPECT_EQ(session_.Errors(), "");
 }
 
 // The same flow with Alt and the underlined letters alone, leaving by File > Exit, which saves
@@ -148,6 +156,24 @@ TEST_F(GuiTest, KeyboardFlowAndFileExit) {
     Key("alt+e b");
     ASSERT_TRUE(AnswerDialog("Save As", "exported.bmp"));
     ExpectExportedSample("exported.bmp");
+
+    // The chooser opens centred over the window, and takes a path typed into another folder
+    // as it stands.
+    mkdir((session_.work() + "/elsewhere").c_str(), 0755);
+    WriteFileBytes(session_.work() + "/elsewhere/WHITE.TVQ", TvqBytes(4, 4, {0xFFFF}));
+    Key("alt+i t");
+    ASSERT_TRUE(Shown("Open"));
+    int x = 0, y = 0, w = 0, h = 0;
+    std::sscanf(Shell("xdotool getwindowgeometry " + std::to_string(FindWindow("Open")) +
+                      " | tr -c 0-9 ' '")
+                    .c_str(),
+                "%*d %d %d %*d %d %d", &x, &y, &w, &h);
+    EXPECT_NEAR(x + w / 2, kScreenW / 2, 1);
+    EXPECT_NEAR(y + h / 2, kScreenH / 2, 1);
+    Type(session_.work() + "/elsewhere/WHITE.TVQ");
+    Key("Return");
+    ASSERT_TRUE(Shown("Open", false));
+    EXPECT_TRUE(OnScreen(0, kMenuBar.height, 4, 4, [](int, int) { return 0xF8F8F8u; }));
     Key("alt+f e");
     ExpectCleanExit("8");
 }

@@ -216,9 +216,9 @@ std::string Hex(uint32_t colour) {
 }
 
 Session::Session() {
-    // GTK keeps its recently used files under ~/.local/share, FLTK its options under ~/.fltk.
-    for (const std::string& folder : {home_, home_ + "/.local", home_ + "/.local/share",
-                                      home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
+    // FLTK keeps its options under ~/.fltk. Like a new user's, the home has no ~/.local.
+    for (const std::string& folder :
+         {home_, home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
         mkdir(folder.c_str(), 0755);
 }
 
@@ -227,17 +227,27 @@ Session::~Session() {
         waitpid(pid_, nullptr, 0);
 }
 
-bool Session::Start(const std::string& program) {
+bool Session::Start(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const std::string errors = dir_.File("stderr");
     if ((pid_ = fork()) == 0) {
+        dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         setenv("HOME", home_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         // Leaks inside the X and font libraries are not ours to report.
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
         if (chdir(work_.c_str()) == 0)
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            execv(program.c_str(), argv.data());
         _exit(127);
     }
     return pid_ > 0;
+}
+
+std::string Session::Errors() const {
+    return ReadFileBytes(dir_.File("stderr"));
 }
 
 ::testing::AssertionResult Session::Ended(int* status) {

@@ -73,8 +73,8 @@ struct MenuBar {
 ::testing::AssertionResult ClickMenu(MenuBar bar, size_t title, size_t item,
                                      std::vector<int>* darkest = nullptr);
 
-// A program run in folders of its own: HOME (with the folders GTK and FLTK keep their
-// settings in), XDG_CONFIG_HOME and the working folder. A program still running at the end
+// A program run in folders of its own: HOME (with the folder FLTK keeps its settings in),
+// XDG_CONFIG_HOME and the working folder. A program still running at the end
 // is killed.
 class Session {
   public:
@@ -86,7 +86,9 @@ class Session {
     const std::string& config() const { return config_; }
     const std::string& work() const { return work_; }
 
-    bool Start(const std::string& program);
+    // Starts the program in the working folder; what it writes to stderr is kept.
+    bool Start(const std::string& program, const std::vector<std::string>& arguments = {});
+    std::string Errors() const;
     // Waits for the program to end and gives its wait status.
     ::testing::AssertionResult Ended(int* status);
 
