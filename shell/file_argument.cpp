@@ -3,6 +3,7 @@
 #include "shell/shell.h"
 
 #include <cctype>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -22,10 +23,8 @@ bool EndsWithTvq(const char* path) {
     return true;
 }
 
-} // namespace
-
-// Windows' rules: quotes group blanks, a backslash escapes a quote, and backslashes before a
-// quote pair up; elsewhere a backslash is only a backslash.
+// The first argument, unquoted by Windows' rules: quotes group blanks, a backslash escapes a quote,
+// and backslashes before a quote pair up; elsewhere a backslash is only a backslash.
 bool FirstCommandLineArgument(const char* commandLine, char* argument, size_t capacity) {
     const char* p = commandLine ? commandLine : "";
     while (IsBlank(*p))
@@ -65,6 +64,8 @@ bool FirstCommandLineArgument(const char* commandLine, char* argument, size_t ca
     // A name cut short would be another file.
     return fits && length > 0;
 }
+
+} // namespace
 
 void OpenFileArgument(HWND window, const char* commandLine) {
     if (!FirstCommandLineArgument(commandLine, SelectedPath, kPathCapacity))

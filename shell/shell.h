@@ -4,8 +4,6 @@
 
 #include "common/common.h"
 
-#include <cstddef>
-
 // Rows of the menu bar above the drawing area, where the window system cannot say.
 constexpr int kMenuBarRows = 18;
 
@@ -27,9 +25,6 @@ void PrepareFileDialog(OPENFILENAMEA* record, HWND window, HINSTANCE instance, c
                        const char* defaultExtension, DWORD flags, char* titleBuffer);
 
 // --- file_argument.cpp: a file named on the command line ------------------------------
-// The first argument of a Windows command line, unquoted; false when there is none or it
-// does not fit in `capacity` bytes with its NUL.
-bool FirstCommandLineArgument(const char* commandLine, char* argument, size_t capacity);
 // Views the file that the command line names, a TVQ file when its name ends in ".tvq" in
 // any case and a BMP file otherwise, as if it had been imported. Without one, nothing changes.
 void OpenFileArgument(HWND window, const char* commandLine);

@@ -23,9 +23,9 @@ Scenario::~Scenario() {
     EXPECT_EQ(LiveResourceHandles(), 0);
 }
 
-int Scenario::Run(const std::string& commandLine) {
-    std::string line = commandLine;
-    return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, line.data(), SW_SHOWNORMAL);
+int Scenario::Run() {
+    return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, const_cast<char*>(""),
+                   SW_SHOWNORMAL);
 }
 
 void Scenario::StoreSettings(const std::string& content) {

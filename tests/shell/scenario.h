@@ -30,7 +30,7 @@ class Scenario : public ::testing::Test {
     Scenario(int width, int height);
     ~Scenario() override;
 
-    int Run(const std::string& commandLine = "");
+    int Run();
     // Stores the factor as a previous run would have left it.
     void StoreSettings(const std::string& content);
     std::string SettingsContent() const { return ReadFileBytes(settings_.File()); }

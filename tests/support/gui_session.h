@@ -41,6 +41,12 @@ unsigned long FindWindow(const std::string& title);
 // What a window manager sends when the user closes the window.
 void SendCloseRequest(unsigned long window);
 
+// Starts a window manager for the rest of this test program; true once it has marked the
+// root window as a standard one does.
+bool StartWindowManager(const std::string& program);
+// A window's property as text: atom names, a string's parts or numbers, each followed by " ".
+std::string Property(unsigned long window, const char* name);
+
 // The keyboard (xdotool key names, "alt+f e") and the mouse.
 void Key(const std::string& keys);
 void Type(const std::string& text);
@@ -88,7 +94,7 @@ class Session {
 
     // Starts the program in the working folder; what it writes to stderr is kept.
     bool Start(const std::string& program, const std::vector<std::string>& arguments = {});
-    std::string Errors() const;
+    std::string Errors() const { return ReadFileBytes(dir_.File("stderr")); }
     // Waits for the program to end and gives its wait status.
     ::testing::AssertionResult Ended(int* status);
 
