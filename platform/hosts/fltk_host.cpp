@@ -134,6 +134,7 @@ void FltkHost::Impl::BuildMenu(const Menu& menu) {
 FltkHost::FltkHost() : impl_(std::make_unique<Impl>()) {
     Fl::visual(FL_RGB);
     fl_open_display();
+    KeepInputMethodOpen();
     Fl::screen_xywh(impl_->screenX, impl_->screenY, impl_->screenW, impl_->screenH, 0);
     impl_->lastDirectory = CurrentDirectory() + "/";
     InstallHost(this);

@@ -48,6 +48,10 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
 // The patterns of a filter such as "*.bmp;*.dib", which ";" separates; empty ones are dropped.
 std::vector<std::string> SplitPatterns(const std::string& patterns);
 
+// input_method.cpp: keeps FLTK from re-opening the input method whenever one of its own
+// windows (a menu, a message box) goes away. Call once the display is open.
+void KeepInputMethodOpen();
+
 // x_focus.cpp: the keyboard for new windows. Without a window manager the keyboard follows
 // the pointer, which may be anywhere; a modal window takes it once it is on screen, as
 // dialogs do on Windows.
