@@ -25,6 +25,8 @@ void FlushDc(DcObject& dc) {
         return;
     RECT dirty = dc.dirty;
     dc.dirty = RECT{0, 0, 0, 0};
+    ForgetPixelDc(); // SetPixel records its context's drawing anew after this
+
     if (State().host)
         State().host->ScreenChanged(dirty);
 }
