@@ -27,6 +27,8 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
     // SetPixel nearly always draws on the context of its previous call, so keep what it
     // needs of this one. Forgotten whenever a handle is removed and whenever a context
     // changes its surface (SelectObject).
+    if (!MakeSurfaceWritable(*context))
+        return CLR_INVALID;
     const RECT& clip = context->clip; // always inside the surface
     PixelCache& cache = pixelCache;
     cache = PixelCache{};
