@@ -28,7 +28,7 @@ add_executable(zod-edozuv platform/hosts/fltk_main.cpp platform/hosts/fltk_host.
                           platform/hosts/fltk_file_chooser.cpp platform/hosts/gtk_file_dialog.cpp
                           platform/hosts/file_patterns.cpp platform/hosts/x_focus.cpp
                           platform/hosts/input_method.cpp)
-target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk ${CMAKE_DL_LIBS} zod_warnings)
+target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk Xext ${CMAKE_DL_LIBS} zod_warnings)
 
 install(TARGETS zod-edozuv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES resources/zod-edozuv.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

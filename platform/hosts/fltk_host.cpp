@@ -161,6 +161,9 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
     window.label(shown.title ? shown.title : "");
     window.xclass("zod-edozuv");
     window.border(0);
+    // The view first: it is drawn first, before the menu bar loads its fonts.
+    int top = shown.menu ? kMenuBarHeight : 0;
+    host.view = new ScreenView(0, top, host.screenW, host.screenH - top);
     if (shown.menu) {
         host.BuildMenu(*shown.menu);
         host.menuBar = new Fl_Menu_Bar(0, 0, host.screenW, kMenuBarHeight);
@@ -170,8 +173,6 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
         host.menuBar->menu(host.menuItems.data());
         host.menuBar->callback(OnMenuItem, &host);
     }
-    int top = shown.menu ? kMenuBarHeight : 0;
-    host.view = new ScreenView(0, top, host.screenW, host.screenH - top);
     window.end();
     if (shown.icon && shown.icon->width > 0) {
         host.icon = std::make_unique<RgbaImage>(*shown.icon);
