@@ -12,6 +12,9 @@ using namespace zod;
 namespace {
 
 constexpr long kMaxFileBytes = 1L << 30;
+// From this size on, memory already decoded is given back as decoding goes on; below it,
+// giving it back costs more time than it saves.
+constexpr size_t kLargeFileBytes = size_t(32) << 20;
 
 // The file's bytes, read into memory that is not zeroed first.
 template <typename T> struct NoZeroFill : std::allocator<T> {
@@ -82,11 +85,13 @@ bool HoldsAllPixels(const FileBytes& b) {
 HBITMAP DecodeBitmapFile(const char* name, const FileVersion& version) {
     ForgetDecodedBitmap(); // the old image must not stay beside the new one
     std::unique_ptr<DecodedPicture> picture;
+    bool large = false;
     {
         FileBytes bytes;
         if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes) || !HoldsAllPixels(bytes))
             return nullptr;
-        picture = std::make_unique<DecodedPicture>("bmp", bytes.data(), bytes.size(), true);
+        large = bytes.size() >= kLargeFileBytes;
+        picture = std::make_unique<DecodedPicture>("bmp", bytes.data(), bytes.size(), large);
     }
     if (!*picture)
         return nullptr;
@@ -95,9 +100,13 @@ HBITMAP DecodeBitmapFile(const char* name, const FileVersion& version) {
     if (!pixels)
         return nullptr;
     uint32_t* out = pixels.get();
-    picture->DrainPixels([out](size_t i, uint32_t argb) {
+    auto store = [out](size_t i, uint32_t argb) {
         out[i] = RGB(argb >> 16, argb >> 8, argb); // COLORREF: 0x00BBGGRR
-    });
+    };
+    if (large)
+        picture->DrainPixels(store);
+    else
+        picture->ForEachPixel(store);
     picture.reset();
     KeepDecodedBitmap(version, width, height, pixels);
     return NewSharedBitmap(width, height, std::move(pixels));

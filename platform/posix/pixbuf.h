@@ -42,13 +42,18 @@ class DecodedPicture {
         const int stride = gdk_pixbuf_get_rowstride(pixbuf_);
         const guchar* pixels = gdk_pixbuf_get_pixels(pixbuf_);
         size_t i = 0;
+        int kept = 0; // the first row not yet released
         for (int y = 0; y < height; ++y) {
             const guchar* in = pixels + size_t(y) * size_t(stride);
             for (int x = 0; x < width; ++x, in += channels)
                 store(i++, uint32_t(alpha ? in[3] : 0xFF) << 24 | uint32_t(in[0]) << 16 |
                                uint32_t(in[1]) << 8 | uint32_t(in[2]));
-            if (release)
-                ReleasePages(pixels + size_t(y) * size_t(stride), size_t(stride));
+            // A megabyte at a time: a call per row would cost more than the rows.
+            const size_t done = size_t(y + 1 - kept) * size_t(stride);
+            if (release && (done >= (size_t(1) << 20) || y + 1 == height)) {
+                ReleasePages(pixels + size_t(kept) * size_t(stride), done);
+                kept = y + 1;
+            }
         }
     }
 
