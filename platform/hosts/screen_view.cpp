@@ -113,21 +113,30 @@ bool PutPixels(const uint32_t* first, int stride, int x, int y, int w, int h) {
 void ScreenView::draw() {
     int cx, cy, cw, ch;
     fl_clip_box(x(), y(), w(), h(), cx, cy, cw, ch);
-    const int sw = ScreenWidth();
-    const int sh = ScreenHeight();
-    const int right = std::min(cx + cw, sw);
-    const int bottom = std::min(cy + ch, sh);
-    cx = std::max(cx, 0);
-    cy = std::max(cy, 0);
-    if (right > cx && bottom > cy) {
-        const uint32_t* first = ScreenPixels() + size_t(cy) * size_t(sw) + size_t(cx);
-        // COLORREF 0x00BBGGRR is R, G, B, 0 in memory: FLTK reads it directly as
-        // 4-byte pixels.
-        if (!PutPixels(first, sw, cx, cy, right - cx, bottom - cy))
-            fl_draw_image(reinterpret_cast<const uchar*>(first), cx, cy, right - cx, bottom - cy, 4,
-                          sw * 4);
-        XFlush(fl_display); // on screen now, not after the rest of the window has been drawn
+    const RECT clip{cx, cy, cx + cw, cy + ch};
+    // Copy only what has been drawn on; the rest of the screen is black, which the server
+    // fills without our sending it (the whole view at start-up, but for the intro).
+    const RECT drawn = ScreenDrawnArea();
+    const RECT put{std::max(clip.left, drawn.left), std::max(clip.top, drawn.top),
+                   std::min(clip.right, drawn.right), std::min(clip.bottom, drawn.bottom)};
+    fl_color(FL_BLACK);
+    if (put.right <= put.left || put.bottom <= put.top) {
+        fl_rectf(cx, cy, cw, ch);
+        return;
     }
+    fl_rectf(cx, cy, cw, put.top - cy);
+    fl_rectf(cx, put.bottom, cw, clip.bottom - put.bottom);
+    fl_rectf(cx, put.top, put.left - cx, put.bottom - put.top);
+    fl_rectf(put.right, put.top, clip.right - put.right, put.bottom - put.top);
+    // The drawn area lies inside the screen.
+    const uint32_t* first =
+        ScreenPixels() + size_t(put.top) * size_t(ScreenWidth()) + size_t(put.left);
+    const int width = put.right - put.left, height = put.bottom - put.top;
+    // COLORREF 0x00BBGGRR is R, G, B, 0 in memory: FLTK reads it directly as 4-byte pixels.
+    if (!PutPixels(first, ScreenWidth(), put.left, put.top, width, height))
+        fl_draw_image(reinterpret_cast<const uchar*>(first), put.left, put.top, width, height, 4,
+                      ScreenWidth() * 4);
+    XFlush(fl_display); // on screen now, not after the rest of the window has been drawn
 }
 
 void ScreenView::Invalidate(const RECT& rect) {

@@ -16,11 +16,6 @@ Surface SurfaceOfBitmap(BitmapObject* bitmap) {
     return Surface{bitmap->pixels.get(), bitmap->width, bitmap->height};
 }
 
-void MarkDirty(DcObject& dc, const RECT& r) {
-    if (dc.kind != DcKind::Memory)
-        dc.dirty = Union(dc.dirty, r);
-}
-
 // Logical rectangle -> surface rectangle, clipped to what the context may touch.
 RECT ToSurface(const DcObject& dc, long x, long y, long width, long height) {
     RECT r{static_cast<LONG>(std::clamp<long>(x + dc.origin.x, INT32_MIN, INT32_MAX)),
@@ -188,7 +183,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
                              size_t(copied.left + shiftX);
         std::memmove(out, in, size_t(count) * sizeof(uint32_t));
     }
-    MarkDirty(*to, copied);
+    MarkDrawn(*to, copied);
     return TRUE;
 }
 

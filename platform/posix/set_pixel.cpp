@@ -45,8 +45,7 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
     // A context on the screen reports its whole clip box as drawn, once: recording each
     // pixel would cost more than drawing it. Flushing the context forgets it here, so that
     // drawing on after a flush records the box again.
-    if (context->kind != DcKind::Memory)
-        context->dirty = Union(context->dirty, clip);
+    MarkDrawn(*context, clip);
     return PutPixel(x, y, color);
 }
 

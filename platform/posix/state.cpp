@@ -21,6 +21,7 @@ void InstallHost(Host* host) {
     s.host = host;
     s.screenWidth = 0;
     s.screenHeight = 0;
+    s.drawnArea = RECT{0, 0, 0, 0};
     if (host)
         host->ScreenSize(s.screenWidth, s.screenHeight);
     s.screenWidth = std::max(0, s.screenWidth);
@@ -55,6 +56,10 @@ COLORREF ScreenPixel(int x, int y) {
     if (x < 0 || y < 0 || x >= ScreenWidth() || y >= ScreenHeight())
         return CLR_INVALID;
     return State().screen[size_t(y) * size_t(ScreenWidth()) + size_t(x)];
+}
+
+RECT ScreenDrawnArea() {
+    return State().drawnArea;
 }
 
 Surface ScreenSurface() {

@@ -114,6 +114,7 @@ struct PlatformState {
     PixelBuffer screen;
     int screenWidth = 0;
     int screenHeight = 0;
+    RECT drawnArea{0, 0, 0, 0}; // outside it the screen is still all zero (black)
     std::vector<WindowClass> classes;
     std::deque<MSG> queue;
     bool quitPosted = false;
@@ -142,6 +143,8 @@ std::string ResourceName(LPCSTR name); // "#5" for MAKEINTRESOURCE(5)
 DcObject* FindDc(HDC dc);
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
+// Notes that `dc` changed the surface rectangle `r`: to tell the host, for a screen context.
+void MarkDrawn(DcObject& dc, const RECT& r);
 // Gives a memory context a bitmap of its own before it draws: a bitmap shared with the BMP
 // cache is copied first.
 bool MakeSurfaceWritable(DcObject& dc);
