@@ -1,7 +1,8 @@
 // Times what a user waits for, on a running X server (bench/user_level.sh drives it):
 //   screen_probe putimage ROUNDS            one XPutImage of a full-HD view: the floor
 //   screen_probe level WINDOW PID ROUNDS    a Level change until the view is redrawn
-//   screen_probe startup X Y ROUNDS CMD...  starting CMD until pixel (X, Y) shows its picture
+//   screen_probe startup X Y ROUNDS FLOOR PROGRAM   each started in turn until pixel (X, Y)
+//                                                   shows its picture
 // Each prints one line: name, median and minimum wall milliseconds, median CPU milliseconds
 // of the program measured (0 for the floor).
 #include <X11/Xlib.h>
@@ -180,7 +181,7 @@ unsigned long PixelAt(int x, int y) {
     return pixel;
 }
 
-pid_t Spawn(char** command) {
+pid_t Spawn(char* const* command) {
     pid_t pid = fork();
     if (pid == 0) {
         execvp(command[0], command);
@@ -195,29 +196,45 @@ void Stop(pid_t pid) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
-// The first run learns what (x, y) shows once the program has drawn; the timed runs wait
-// for that colour, polling the screen.
-int StartUp(int x, int y, int rounds, char** command) {
-    const unsigned long before = PixelAt(x, y);
-    pid_t pid = Spawn(command);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const unsigned long target = PixelAt(x, y);
+// Starts `command` and waits until (x, y) shows `target`; the wall and CPU milliseconds.
+void TimeStart(const char* command, int x, int y, unsigned long target, double& wall, double& cpu) {
+    char* argv[] = {const_cast<char*>(command), nullptr};
+    const double start = NowMs();
+    pid_t pid = Spawn(argv);
+    while (PixelAt(x, y) != target && NowMs() - start < 10000)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    wall = NowMs() - start;
+    cpu = CpuMs(pid);
     Stop(pid);
-    if (target == before) {
-        std::fprintf(stderr, "%s drew nothing at (%d, %d)\n", command[0], x, y);
-        return 1;
-    }
-    std::vector<double> wall, cpu;
-    for (int i = 0; i < rounds; ++i) {
-        const double start = NowMs();
-        pid = Spawn(command);
-        while (PixelAt(x, y) != target && NowMs() - start < 10000)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        wall.push_back(NowMs() - start);
-        cpu.push_back(CpuMs(pid));
+}
+
+// A first start of each program learns what (x, y) shows once it has drawn; then the two
+// start in turn, so that noise falls on both alike.
+int StartUp(int x, int y, int rounds, const char* floor, const char* program) {
+    const char* commands[] = {floor, program};
+    unsigned long targets[2];
+    for (int c = 0; c < 2; ++c) {
+        const unsigned long before = PixelAt(x, y);
+        char* argv[] = {const_cast<char*>(commands[c]), nullptr};
+        pid_t pid = Spawn(argv);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        targets[c] = PixelAt(x, y);
         Stop(pid);
+        if (targets[c] == before) {
+            std::fprintf(stderr, "%s drew nothing at (%d, %d)\n", commands[c], x, y);
+            return 1;
+        }
     }
-    Report("startup", wall, cpu);
+    std::vector<double> wall[2], cpu[2];
+    for (int i = 0; i < rounds; ++i)
+        for (int c = 0; c < 2; ++c) {
+            double w = 0, u = 0;
+            TimeStart(commands[c], x, y, targets[c], w, u);
+            wall[c].push_back(w);
+            cpu[c].push_back(u);
+        }
+    Report("startup-floor", wall[0], cpu[0]);
+    Report("startup", wall[1], cpu[1]);
     return 0;
 }
 
@@ -235,8 +252,9 @@ int main(int argc, char** argv) {
     if (mode == "level" && argc == 5)
         return LevelChange(std::strtoul(argv[2], nullptr, 0), std::atoi(argv[3]),
                            std::atoi(argv[4]));
-    if (mode == "startup" && argc >= 6)
-        return StartUp(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv + 5);
+    if (mode == "startup" && argc == 7)
+        return StartUp(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5],
+                       argv[6]);
     std::fprintf(stderr, "unknown mode or arguments\n");
     return 2;
 }

@@ -112,10 +112,10 @@ peak_kb=$(awk '/VmHWM/ {print $2}' "/proc/$app_pid/status")
 stop_program
 
 echo "Start-up" >&2
-read -r _ floor_start floor_start_min floor_start_cpu < <("$probe" startup 950 540 "$rounds" \
-  "$build/bench/fltk_window")
-read -r _ start start_min start_cpu < <(cd "$work/run" && "$probe" startup 950 540 "$rounds" \
-  "$program")
+{
+  read -r _ floor_start floor_start_min floor_start_cpu
+  read -r _ start start_min start_cpu
+} < <(cd "$work/run" && "$probe" startup 950 540 "$rounds" "$build/bench/fltk_window" "$program")
 
 decoded_mb=$((8000 * 8000 * 4 / 1048576))
 printf '%-32s %9s %9s %9s %9s %8s\n' "milliseconds" median min cpu floor ratio
@@ -130,3 +130,4 @@ printf '%-32s %9s %9s %9s %9s %8s\n' "Start until the intro shows" "$start" "$st
   "$start_cpu" "$floor_start" "$(ratio "$start" "$floor_start")"
 printf 'Peak RSS with the BMP on view: %d MB, %s x the decoded %d MB\n' $((peak_kb / 1024)) \
   "$(ratio "$peak_kb" $((decoded_mb * 1024)))" "$decoded_mb"
+echo "cpu: the program's CPU time per change or start, as the kernel counts it (10 ms ticks)"
