@@ -26,8 +26,9 @@ target_link_libraries(zod_fltk INTERFACE ${zod_fltk_ldflags})
 add_executable(zod-edozuv platform/hosts/fltk_main.cpp platform/hosts/fltk_host.cpp
                           platform/hosts/screen_view.cpp platform/hosts/message_box.cpp
                           platform/hosts/fltk_file_chooser.cpp platform/hosts/gtk_file_dialog.cpp
-                          platform/hosts/file_patterns.cpp platform/hosts/window_manager.cpp)
-target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk ${CMAKE_DL_LIBS} zod_warnings)
+                          platform/hosts/file_patterns.cpp platform/hosts/window_manager.cpp
+                          platform/hosts/input_method.cpp)
+target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk Xext ${CMAKE_DL_LIBS} zod_warnings)
 
 # What a desktop expects, in its usual places under any prefix, including one given only to
 # `cmake --install --prefix`: the launcher names the folder that holds the intro picture,

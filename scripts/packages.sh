@@ -3,6 +3,8 @@ BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev libbenchmark-dev
                 libgdk-pixbuf-2.0-dev libfltk1.3-dev)
 # tools/make_assets.py --check runs among the tests.
 BUILD_PACKAGES+=(python3)
+# The desktop host puts the view through the X shared-memory extension.
+BUILD_PACKAGES+=(libxext-dev)
 # The gdk-pixbuf loader module's tests run the thumbnailer (libgdk-pixbuf2.0-bin) on TVQ
 # files known by a MIME database of their own (shared-mime-info).
 BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
@@ -19,3 +21,5 @@ GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 o
 # the screen through python3-xlib, as the GUI tests read it through Xlib).
 WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64
                        xvfb xauth xdotool python3 python3-xlib)
+# bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
+BENCH_PACKAGES=(libxtst-dev libxdamage-dev)

@@ -150,6 +150,7 @@ void FltkHost::Impl::BuildMenu(const Menu& menu) {
 FltkHost::FltkHost() : impl_(std::make_unique<Impl>()) {
     Fl::visual(FL_RGB);
     fl_open_display();
+    KeepInputMethodOpen();
     Fl::screen_xywh(impl_->screenX, impl_->screenY, impl_->screenW, impl_->screenH, 0);
     impl_->lastDirectory = CurrentDirectory() + "/";
     // Every window of ours, message boxes included, carries the program's class and icon.
@@ -181,6 +182,9 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
     MainWindow& window = *host.window;
     window.label(shown.title ? shown.title : "");
     window.border(0);
+    // The view first: it is drawn first, before the menu bar loads its fonts.
+    int top = shown.menu ? kMenuBarHeight : 0;
+    host.view = new ScreenView(0, top, host.screenW, host.screenH - top);
     if (shown.menu) {
         host.BuildMenu(*shown.menu);
         host.menuBar = new Fl_Menu_Bar(0, 0, host.screenW, kMenuBarHeight);
@@ -190,8 +194,6 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
         host.menuBar->menu(host.menuItems.data());
         host.menuBar->callback(OnMenuItem, &host);
     }
-    int top = shown.menu ? kMenuBarHeight : 0;
-    host.view = new ScreenView(0, top, host.screenW, host.screenH - top);
     window.end();
     if (shown.icon && shown.icon->width > 0) {
         host.icon = std::make_unique<RgbaImage>(*shown.icon);

@@ -54,6 +54,10 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
 // The patterns of a filter such as "*.bmp;*.dib", which ";" separates; empty ones are dropped.
 std::vector<std::string> SplitPatterns(const std::string& patterns);
 
+// input_method.cpp: keeps FLTK from re-opening the input method whenever one of its own
+// windows (a menu, a message box) goes away. Call once the display is open.
+void KeepInputMethodOpen();
+
 // window_manager.cpp: what the window manager is told, and the keyboard. Without a window
 // manager the keyboard follows the pointer, which may be anywhere; with one, it may keep the
 // keyboard itself. So a window takes it once it is on screen, as on Windows.

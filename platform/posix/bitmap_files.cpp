@@ -5,14 +5,25 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 using namespace zod;
 
 namespace {
 
 constexpr long kMaxFileBytes = 1L << 30;
+// From this size on, memory already decoded is given back as decoding goes on; below it,
+// giving it back costs more time than it saves.
+constexpr size_t kLargeFileBytes = size_t(32) << 20;
 
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
+// The file's bytes, read into memory that is not zeroed first.
+template <typename T> struct NoZeroFill : std::allocator<T> {
+    template <typename U> struct rebind { using other = NoZeroFill<U>; };
+    template <typename U> void construct(U* p) { ::new (static_cast<void*>(p)) U; }
+};
+using FileBytes = std::vector<uint8_t, NoZeroFill<uint8_t>>;
+
+bool ReadWholeFile(const char* path, FileBytes& bytes) {
     FILE* file = std::fopen(path, "rb");
     if (!file)
         return false;
@@ -28,7 +39,7 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes) {
 }
 
 // Windows refuses bitmaps of 65536 or more pixels on a side; check before decoding.
-bool HeaderSizeAcceptable(const std::vector<uint8_t>& b) {
+bool HeaderSizeAcceptable(const FileBytes& b) {
     if (b.size() < 26 || b[0] != 'B' || b[1] != 'M')
         return false;
     uint32_t headerSize = Le32(b.data() + 14);
@@ -43,7 +54,7 @@ bool HeaderSizeAcceptable(const std::vector<uint8_t>& b) {
 
 // gdk-pixbuf decodes a file whose pixel data stops short without complaint; Windows refuses
 // it, and so do we.
-bool HoldsAllPixels(const std::vector<uint8_t>& b) {
+bool HoldsAllPixels(const FileBytes& b) {
     const uint64_t offset = Le32(b.data() + 10);
     const uint32_t headerSize = Le32(b.data() + 14);
     uint64_t width = 0, rows = 0, bpp = 0;
@@ -69,23 +80,51 @@ bool HoldsAllPixels(const std::vector<uint8_t>& b) {
     return offset + (width * bpp + 31) / 32 * 4 * rows <= b.size();
 }
 
+// The decoded file, kept for the next call. The bytes are given back as they are decoded,
+// and freed before the pixels are converted, so that a large file is never held twice.
+HBITMAP DecodeBitmapFile(const char* name, const FileVersion& version) {
+    ForgetDecodedBitmap(); // the old image must not stay beside the new one
+    std::unique_ptr<DecodedPicture> picture;
+    bool large = false;
+    {
+        FileBytes bytes;
+        if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes) || !HoldsAllPixels(bytes))
+            return nullptr;
+        large = bytes.size() >= kLargeFileBytes;
+        picture = std::make_unique<DecodedPicture>("bmp", bytes.data(), bytes.size(), large);
+    }
+    if (!*picture)
+        return nullptr;
+    const int width = picture->Width(), height = picture->Height();
+    PixelBuffer pixels = NewPixelBuffer(size_t(width) * size_t(height));
+    if (!pixels)
+        return nullptr;
+    uint32_t* out = pixels.get();
+    auto store = [out](size_t i, uint32_t argb) {
+        out[i] = RGB(argb >> 16, argb >> 8, argb); // COLORREF: 0x00BBGGRR
+    };
+    if (large)
+        picture->DrainPixels(store);
+    else
+        picture->ForEachPixel(store);
+    picture.reset();
+    KeepDecodedBitmap(version, width, height, pixels);
+    return NewSharedBitmap(width, height, std::move(pixels));
+}
+
 } // namespace
 
 HANDLE WINAPI LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
     if (type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE) || !name)
         return nullptr;
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(name, bytes) || !HeaderSizeAcceptable(bytes) || !HoldsAllPixels(bytes))
+    FileVersion version;
+    if (!ReadFileVersion(name, version))
         return nullptr;
-    DecodedPicture picture("bmp", bytes.data(), bytes.size());
-    if (!picture)
-        return nullptr;
-    HBITMAP bitmap = NewBitmap(picture.Width(), picture.Height());
-    if (auto* target = State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap)) {
-        uint32_t* out = target->pixels.data();
-        picture.ForEachPixel([out](size_t i, uint32_t argb) {
-            out[i] = RGB(argb >> 16, argb >> 8, argb); // COLORREF: 0x00BBGGRR
-        });
+    if (HBITMAP bitmap = LoadCachedBitmap(version))
+        return bitmap;
+    try {
+        return DecodeBitmapFile(name, version);
+    } catch (...) {
+        return nullptr; // out of memory: Windows fails the load too
     }
-    return bitmap;
 }

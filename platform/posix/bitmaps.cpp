@@ -3,6 +3,7 @@
 #include "state.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace zod {
@@ -12,12 +13,7 @@ namespace {
 Surface SurfaceOfBitmap(BitmapObject* bitmap) {
     if (!bitmap)
         return Surface{};
-    return Surface{bitmap->pixels.data(), bitmap->width, bitmap->height};
-}
-
-void MarkDirty(DcObject& dc, const RECT& r) {
-    if (dc.kind != DcKind::Memory)
-        dc.dirty = Union(dc.dirty, r);
+    return Surface{bitmap->pixels.get(), bitmap->width, bitmap->height};
 }
 
 // Logical rectangle -> surface rectangle, clipped to what the context may touch.
@@ -35,18 +31,46 @@ BitmapObject* FindBitmap(const void* bitmap) {
     return State().handles.Get<BitmapObject>(bitmap, HandleKind::Bitmap);
 }
 
+PixelBuffer NewPixelBuffer(size_t count) {
+    auto* memory = static_cast<uint32_t*>(std::calloc(count ? count : 1, sizeof(uint32_t)));
+    if (!memory)
+        return nullptr;
+    try {
+        return PixelBuffer(memory, std::free);
+    } catch (...) {
+        return nullptr; // the buffer has been freed already
+    }
+}
+
+HBITMAP NewSharedBitmap(int width, int height, PixelBuffer pixels) {
+    if (!pixels)
+        return nullptr;
+    auto bitmap = std::make_unique<BitmapObject>();
+    bitmap->width = width;
+    bitmap->height = height;
+    bitmap->pixels = std::move(pixels);
+    return static_cast<HBITMAP>(State().handles.Add(HandleKind::Bitmap, std::move(bitmap)));
+}
+
 HBITMAP NewBitmap(int width, int height) {
     if (width < 0 || height < 0 || uint64_t(width) * uint64_t(height) > kMaxBitmapPixels)
         return nullptr;
-    auto bitmap = std::make_unique<BitmapObject>();
-    try {
-        bitmap->pixels.assign(size_t(width) * size_t(height), 0);
-    } catch (...) {
-        return nullptr;
-    }
-    bitmap->width = width;
-    bitmap->height = height;
-    return static_cast<HBITMAP>(State().handles.Add(HandleKind::Bitmap, std::move(bitmap)));
+    return NewSharedBitmap(width, height, NewPixelBuffer(size_t(width) * size_t(height)));
+}
+
+bool MakeSurfaceWritable(DcObject& dc) {
+    BitmapObject* bitmap = dc.kind == DcKind::Memory ? FindBitmap(dc.bitmap) : nullptr;
+    if (!bitmap || bitmap->pixels.use_count() == 1)
+        return true;
+    const size_t count = size_t(bitmap->width) * size_t(bitmap->height);
+    PixelBuffer copy = NewPixelBuffer(count);
+    if (!copy)
+        return false;
+    std::memcpy(copy.get(), bitmap->pixels.get(), count * sizeof(uint32_t));
+    bitmap->pixels = std::move(copy);
+    dc.surface = SurfaceOfBitmap(bitmap);
+    ForgetPixelDc();
+    return true;
 }
 
 } // namespace zod
@@ -133,7 +157,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
                    int sourceY, DWORD rop) {
     DcObject* to = FindDc(dest);
     DcObject* from = FindDc(source);
-    if (!to || !from || rop != SRCCOPY)
+    if (!to || !from || rop != SRCCOPY || !MakeSurfaceWritable(*to))
         return FALSE;
     if (width <= 0 || height <= 0)
         return TRUE;
@@ -159,7 +183,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
                              size_t(copied.left + shiftX);
         std::memmove(out, in, size_t(count) * sizeof(uint32_t));
     }
-    MarkDirty(*to, copied);
+    MarkDrawn(*to, copied);
     return TRUE;
 }
 
@@ -197,7 +221,7 @@ int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits
         std::memset(row, 0, stride);
         if (sourceRow >= source->height)
             continue;
-        const uint32_t* in = source->pixels.data() + size_t(sourceRow) * size_t(source->width);
+        const uint32_t* in = source->pixels.get() + size_t(sourceRow) * size_t(source->width);
         const int64_t count = std::min<int64_t>(width, source->width);
         for (int64_t x = 0; x < count; ++x) {
             uint32_t c = in[x];

@@ -25,8 +25,17 @@ void FlushDc(DcObject& dc) {
         return;
     RECT dirty = dc.dirty;
     dc.dirty = RECT{0, 0, 0, 0};
+    ForgetPixelDc(); // SetPixel records its context's drawing anew after this
+
     if (State().host)
         State().host->ScreenChanged(dirty);
+}
+
+void MarkDrawn(DcObject& dc, const RECT& r) {
+    if (dc.kind == DcKind::Memory)
+        return;
+    dc.dirty = Union(dc.dirty, r);
+    State().drawnArea = Union(State().drawnArea, r);
 }
 
 void FlushAllDcs() {
@@ -55,11 +64,15 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     paint->fErase = FALSE;
     if (window->eraseOnPaint && window->hasBackground && dc) {
         auto* context = State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
-        RECT r = context->clip;
+        // Black where nothing was ever drawn is black already: the first paint of a
+        // full-screen window writes nothing there.
+        const RECT r =
+            window->background ? context->clip : Intersect(context->clip, State().drawnArea);
         for (LONG y = r.top; y < r.bottom; ++y)
             std::fill_n(context->surface.pixels + size_t(y) * context->surface.width + r.left,
                         r.right - r.left, window->background);
-        context->dirty = r;
+        MarkDrawn(*context, r);
+        context->dirty = Union(context->dirty, context->clip);
     } else {
         paint->fErase = window->eraseOnPaint;
     }

@@ -91,6 +91,9 @@ int ScreenWidth();
 int ScreenHeight();
 const uint32_t* ScreenPixels();
 COLORREF ScreenPixel(int x, int y);
+// The bounding box of every pixel drawn since the screen was made: outside it the screen is
+// black, so a host may fill the rest rather than copy it.
+RECT ScreenDrawnArea();
 
 // Rows of the main window taken by its menu bar.
 constexpr int kMenuBarHeight = 18;

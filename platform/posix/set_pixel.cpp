@@ -7,22 +7,6 @@ namespace zod {
 
 namespace {
 
-// Returns `color`, so that SetPixel can end with a jump to it.
-[[gnu::noinline]] COLORREF AddDirtyPixel(DcObject& dc, int x, int y, COLORREF color) {
-    const long sx = long(x) + dc.origin.x;
-    const long sy = long(y) + dc.origin.y;
-    RECT& d = dc.dirty;
-    if (IsEmpty(d)) {
-        d = RECT{LONG(sx), LONG(sy), LONG(sx + 1), LONG(sy + 1)};
-    } else {
-        d.left = std::min<LONG>(d.left, sx);
-        d.top = std::min<LONG>(d.top, sy);
-        d.right = std::max<LONG>(d.right, sx + 1);
-        d.bottom = std::max<LONG>(d.bottom, sy + 1);
-    }
-    return color;
-}
-
 inline COLORREF PutPixel(int x, int y, COLORREF color) {
     const PixelCache& cache = pixelCache;
     // One unsigned comparison per axis: left of or above the clip box wraps to a huge value.
@@ -32,8 +16,6 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
         return CLR_INVALID;
     color &= 0x00FFFFFF;
     cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
-    if (cache.screenContext)
-        return AddDirtyPixel(*static_cast<DcObject*>(cache.screenContext), x, y, color);
     return color;
 }
 
@@ -45,6 +27,8 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
     // SetPixel nearly always draws on the context of its previous call, so keep what it
     // needs of this one. Forgotten whenever a handle is removed and whenever a context
     // changes its surface (SelectObject).
+    if (!MakeSurfaceWritable(*context))
+        return CLR_INVALID;
     const RECT& clip = context->clip; // always inside the surface
     PixelCache& cache = pixelCache;
     cache = PixelCache{};
@@ -58,10 +42,10 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
         cache.clipStart =
             context->surface.pixels + size_t(clip.top) * size_t(cache.stride) + size_t(clip.left);
     }
-    if (context->kind == DcKind::Memory)
-        cache.memoryHandle = dc;
-    else
-        cache.screenContext = context;
+    // A context on the screen reports its whole clip box as drawn, once: recording each
+    // pixel would cost more than drawing it. Flushing the context forgets it here, so that
+    // drawing on after a flush records the box again.
+    MarkDrawn(*context, clip);
     return PutPixel(x, y, color);
 }
 

@@ -5,6 +5,7 @@
 #include "host.h"
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <memory>
 #include <string>
@@ -22,17 +23,20 @@ struct Surface {
     int height = 0;
 };
 
+// Pixels a bitmap may share with the BMP cache until something draws on it.
+using PixelBuffer = std::shared_ptr<uint32_t[]>;
+
 struct BitmapObject : Object {
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels;
+    PixelBuffer pixels; // width x height; copied before a change while it is shared
     int selections = 0; // device contexts it is selected into
 };
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
-// SetPixel keeps a copy of the last context's kind, origin, clip and surface: code that
-// changes them on a live context must call ForgetPixelDc().
+// SetPixel keeps a copy of the last context's origin, clip and surface: code that changes
+// them on a live context must call ForgetPixelDc().
 struct DcObject : Object {
     DcKind kind = DcKind::Screen;
     HWND window = nullptr;
@@ -107,9 +111,10 @@ class HandleTable {
 struct PlatformState {
     Host* host = nullptr;
     HandleTable handles;
-    std::vector<uint32_t> screen;
+    PixelBuffer screen;
     int screenWidth = 0;
     int screenHeight = 0;
+    RECT drawnArea{0, 0, 0, 0}; // outside it the screen is still all zero (black)
     std::vector<WindowClass> classes;
     std::deque<MSG> queue;
     bool quitPosted = false;
@@ -138,13 +143,36 @@ std::string ResourceName(LPCSTR name); // "#5" for MAKEINTRESOURCE(5)
 DcObject* FindDc(HDC dc);
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
+// Notes that `dc` changed the surface rectangle `r`: to tell the host, for a screen context.
+void MarkDrawn(DcObject& dc, const RECT& r);
+// Gives a memory context a bitmap of its own before it draws: a bitmap shared with the BMP
+// cache is copied first.
+bool MakeSurfaceWritable(DcObject& dc);
 void FlushAllDcs();
 
 // bitmaps.cpp. Bitmaps larger than this are refused, as a 32-bit process would fail to
 // allocate them.
 constexpr uint64_t kMaxBitmapPixels = uint64_t(1) << 28;
 BitmapObject* FindBitmap(const void* bitmap);
-HBITMAP NewBitmap(int width, int height); // zero-filled; NULL when too large
+// Zeroed without writing to the memory, which the system hands out zeroed. NULL when too
+// large or out of memory.
+PixelBuffer NewPixelBuffer(size_t count);
+HBITMAP NewBitmap(int width, int height); // all black; NULL when too large
+// A bitmap showing `pixels`, which it shares until it is drawn on.
+HBITMAP NewSharedBitmap(int width, int height, PixelBuffer pixels);
+
+// bitmap_cache.cpp: the last BMP file decoded, by the file's identity and version
+struct FileVersion {
+    uint64_t device;
+    uint64_t inode;
+    int64_t size;
+    timespec modified;
+    timespec changed; // the inode's change time: a rewrite that restores the mtime shows here
+};
+bool ReadFileVersion(const char* path, FileVersion& version); // false: no such regular file
+HBITMAP LoadCachedBitmap(const FileVersion& version);         // NULL unless it is kept
+void KeepDecodedBitmap(const FileVersion& version, int width, int height, PixelBuffer pixels);
+void ForgetDecodedBitmap();
 
 // set_pixel.cpp
 void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject)
