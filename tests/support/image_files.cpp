@@ -24,6 +24,19 @@ uint32_t AmplifiedColour(uint16_t word, int factor) {
     return amplify(word >> 11) | amplify((word >> 6) & 31) << 8 | amplify(word & 31) << 16;
 }
 
+std::vector<uint32_t> TvqPicture(const std::string& file, int factor) {
+    const int width = file.size() > 32 ? int16_t(ReadLe16(BytesAt(file, 4))) : 0;
+    const int height = file.size() > 32 ? int16_t(ReadLe16(BytesAt(file, 8))) : 0;
+    if (width <= 0 || height <= 0)
+        return {};
+    const std::string words = file.substr(32) + '\0';
+    const size_t stored = (file.size() - 31) / 2;
+    std::vector<uint32_t> picture(size_t(width) * size_t(height));
+    for (size_t i = 0; i < picture.size(); ++i)
+        picture[i] = AmplifiedColour(ReadLe16(BytesAt(words, 2 * std::min(i, stored - 1))), factor);
+    return picture;
+}
+
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour) {
     const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
     std::string out(54 + stride * size_t(height), '\0');

@@ -25,6 +25,10 @@ uint16_t TvqWord(int red, int green, int blue);
 // The colour (COLORREF) that a TVQ word shows at an amplification factor.
 uint32_t AmplifiedColour(uint16_t word, int factor);
 
+// The picture a TVQ file shows at a factor, row by row: past its last word that word's
+// colour, a lone last byte being a word of its own. Empty when there is nothing to draw.
+std::vector<uint32_t> TvqPicture(const std::string& file, int factor);
+
 // A 24-bit bottom-up BMP file whose pixel (x, y) has colour(x, y), a COLORREF.
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour);
 
