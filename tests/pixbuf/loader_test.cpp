@@ -85,14 +85,8 @@ TEST(PixbufLoader, DecodesAsTheViewerDrawsWithTheSavedFactor) {
         std::filesystem::create_directories(dir.path() + "/zod-edozuv");
         if (c.saved)
             WriteFileBytes(settings.File(), c.saved);
-        // The viewer's picture: past the end the last word, a lone byte a word of its own.
-        const int width = uint8_t(c.file[4]) | uint8_t(c.file[5]) << 8;
-        std::vector<uint32_t> want(size_t(width * (uint8_t(c.file[8]) | uint8_t(c.file[9]) << 8)));
-        for (size_t i = 0; i < want.size(); ++i) {
-            const size_t at = 32 + 2 * std::min(i, (c.file.size() - 31) / 2 - 1);
-            const int high = at + 1 < c.file.size() ? uint8_t(c.file[at + 1]) : 0;
-            want[i] = AmplifiedColour(uint16_t(uint8_t(c.file[at]) | high << 8), c.factor);
-        }
+        const int width = ReadLe16(BytesAt(c.file, 4));
+        const std::vector<uint32_t> want = TvqPicture(c.file, c.factor);
         for (size_t piece : {0, 1, 7, 4096}) {
             SCOPED_TRACE(std::to_string(&c - cases) + ", pieces of " + std::to_string(piece));
             const auto [loadedWidth, pixels] = Load(c.file, piece);
