@@ -17,17 +17,30 @@ std::string SmallTvq() {
     return TvqBytes(kSide, kSide, words);
 }
 
+// Each command asks with a dialog of its own; cancelling it keeps the view.
 TEST_F(Commands, CancelledDialogsKeepTheView) {
     StoreSettings("3");
     WriteFile("a.tvq", SmallTvq());
     ImportTvq("a.tvq");
     std::vector<uint32_t> before;
     Check([&] { before = Screen(); });
-    for (int command : {IDM_IMPORT_BMP, IDM_IMPORT_TVQ, IDM_EXPORT_BMP}) {
+    const struct {
+        int command;
+        bool save;
+        const char* label;
+        const char* pattern;
+        const char* extension;
+        bool mustExist;
+    } cases[] = {
+        {IDM_IMPORT_BMP, false, "Bitmap Files (.bmp)", "*.bmp", "BMP", true},
+        {IDM_IMPORT_TVQ, false, "TVQ Files (.TVQ)", "*.tvq", "TVQ", true},
+        {IDM_EXPORT_BMP, true, "Bitmap Files (.bmp)", "*.bmp", "BMP", false},
+    };
+    for (const auto& c : cases) {
         host.QueueDialogAnswer(std::nullopt);
-        Choose(command);
-        Check([&, command] {
-            SCOPED_TRACE(command);
+        Choose(c.command);
+        Check([&] {
+            SCOPED_TRACE(c.command);
             EXPECT_EQ(CurrentViewMode, VIEW_TVQ);
             EXPECT_EQ(std::string(CurrentPath), Path("a.tvq"));
             EXPECT_EQ(SelectedPath[0], '\0'); // emptied for the dialog
@@ -35,7 +48,19 @@ TEST_F(Commands, CancelledDialogsKeepTheView) {
         });
     }
     Run();
-    EXPECT_EQ(host.Dialogs().size(), 4u);
+    ASSERT_EQ(host.Dialogs().size(), 1 + std::size(cases));
+    for (const auto& c : cases) {
+        const FileDialogRequest& asked = host.Dialogs()[size_t(&c - cases) + 1];
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(asked.owner, host.Dialogs()[0].owner);
+        EXPECT_EQ(asked.save, c.save);
+        ASSERT_EQ(asked.filters.size(), 1u);
+        EXPECT_EQ(asked.filters[0].label, c.label);
+        EXPECT_EQ(asked.filters[0].pattern, c.pattern);
+        EXPECT_EQ(asked.filterIndex, 1);
+        EXPECT_EQ(asked.defaultExtension, c.extension);
+        EXPECT_EQ(asked.fileMustExist, c.mustExist);
+    }
 }
 
 TEST_F(Commands, ABitmapLargerThanTheWindowIsCutOff) {
