@@ -26,6 +26,46 @@ struct XServer {
     }
 } xServer, windowManager;
 
+using XConnection = std::unique_ptr<Display, int (*)(Display*)>;
+XConnection ConnectToX() {
+    return XConnection(XOpenDisplay(nullptr), XCloseDisplay);
+}
+
+// The whole screen, as COLORREF values; empty when it could not be taken.
+struct Screenshot {
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const {
+        return pixels.empty() ? 0 : pixels[size_t(y * kScreenW + x)];
+    }
+};
+
+Screenshot TakeScreenshot() {
+    Screenshot shot;
+    XConnection x = ConnectToX();
+    if (!x.get())
+        return shot;
+    if (XImage* image = XGetImage(x.get(), DefaultRootWindow(x.get()), 0, 0, kScreenW, kScreenH,
+                                  AllPlanes, ZPixmap)) {
+        for (int i = 0; i < kScreenW * kScreenH; ++i) {
+            unsigned long p = XGetPixel(image, i % kScreenW, i / kScreenW);
+            shot.pixels.push_back(uint32_t((p >> 16 & 255) | (p & 0xFF00) | (p & 255) << 16));
+        }
+        XDestroyImage(image);
+    }
+    return shot;
+}
+
+std::string Hex(uint32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", colour);
+    return text;
+}
+
+void Click(int x, int y) {
+    MovePointer(x, y);
+    Shell("xdotool click 1");
+}
+
 int Brightness(uint32_t p) {
     return int(p & 255) + int(p >> 8 & 255) + int(p >> 16 & 255);
 }
@@ -62,10 +102,6 @@ bool EnsureXServer() {
     bool told = poll(&waiting, 1, 30000) > 0 && read(fds[0], number, 15) > 0;
     close(fds[0]);
     return told && setenv("DISPLAY", (":" + std::to_string(atoi(number))).c_str(), 1) == 0;
-}
-
-XConnection ConnectToX() {
-    return XConnection(XOpenDisplay(nullptr), XCloseDisplay);
 }
 
 std::string Shell(const std::string& command) {
@@ -121,11 +157,6 @@ void Type(const std::string& text) {
 void MovePointer(int x, int y) {
     Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
 }
-void Click(int x, int y) {
-    MovePointer(x, y);
-    Shell("xdotool click 1");
-}
-
 ::testing::AssertionResult AnswerDialog(const std::string& title, const std::string& name) {
     if (auto opened = Shown(title); !opened)
         return opened;
@@ -133,28 +164,6 @@ void Click(int x, int y) {
     Type(name);
     Key("Return");
     return Shown(title, false);
-}
-
-Screenshot TakeScreenshot() {
-    Screenshot shot;
-    XConnection x = ConnectToX();
-    if (!x.get())
-        return shot;
-    if (XImage* image = XGetImage(x.get(), DefaultRootWindow(x.get()), 0, 0, kScreenW, kScreenH,
-                                  AllPlanes, ZPixmap)) {
-        for (int i = 0; i < kScreenW * kScreenH; ++i) {
-            unsigned long p = XGetPixel(image, i % kScreenW, i / kScreenW);
-            shot.pixels.push_back(uint32_t((p >> 16 & 255) | (p & 0xFF00) | (p & 255) << 16));
-        }
-        XDestroyImage(image);
-    }
-    return shot;
-}
-
-std::string Hex(uint32_t colour) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06X", colour);
-    return text;
 }
 
 ::testing::AssertionResult OnScreen(int left, int top, int width, int height,
@@ -255,8 +264,8 @@ std::string Property(unsigned long window, const char* name) {
 
 Session::Session() {
     // FLTK keeps its options under ~/.fltk. Like a new user's, the home has no ~/.local.
-    for (const std::string& folder :
-         {home_, home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
+    for (const std::string& folder : {home_, home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_,
+                                      config_ + "/zod-edozuv", work_})
         mkdir(folder.c_str(), 0755);
 }
 
