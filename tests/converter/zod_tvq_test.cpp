@@ -65,10 +65,6 @@ std::vector<uint32_t> PngPixels(const std::string& png, int* width) {
     return pixels;
 }
 
-uint16_t Noise(size_t i) {
-    return uint16_t((i * 2654435761u) >> 7);
-}
-
 TEST_F(ZodTvq, PixelsMatchAReferenceInBothFormats) {
     // stored < 0: every word; a trailing lone byte is a word whose high byte is 0.
     const struct {
@@ -83,10 +79,9 @@ TEST_F(ZodTvq, PixelsMatchAReferenceInBothFormats) {
         {4096, 64, -1, false, 8},
     };
     for (const auto& c : cases) {
-        std::vector<uint16_t> words(c.stored < 0 ? size_t(c.width * c.height) : size_t(c.stored));
-        for (size_t i = 0; i < words.size(); ++i)
-            words[i] = Noise(i);
-        std::string tvq = TvqBytes(c.width, c.height, words);
+        std::string tvq =
+            TvqBytes(c.width, c.height,
+                     NoiseWords(c.stored < 0 ? size_t(c.width * c.height) : size_t(c.stored)));
         if (c.loneByte)
             tvq += char(0xC7);
         const std::string factor = std::to_string(c.factor);

@@ -17,6 +17,7 @@
 namespace {
 
 using zod::test::MemorySurface;
+using zod::test::NoiseWords;
 using zod::test::TvqPicture;
 
 // Pre-fills surfaces to catch stray writes. No decoded pixel can look like it: at every
@@ -29,14 +30,6 @@ std::string Tvq(uint16_t width, uint16_t height, const std::vector<uint16_t>& wo
     for (size_t i : {0, 1, 2, 3, 6, 7})
         bytes[i] = '\xEE';
     return bytes.replace(10, 22, 22, '\xEE');
-}
-
-std::vector<uint16_t> PatternWords(size_t count) {
-    std::vector<uint16_t> words(count);
-    uint32_t state = 7;
-    for (auto& word : words)
-        word = uint16_t((state = state * 1103515245u + 12345u) >> 12);
-    return words;
 }
 
 class TvqReader : public testing::Test {
@@ -55,7 +48,7 @@ class TvqReader : public testing::Test {
 
 // Each file drawn on a surface larger than its picture: the picture and nothing else.
 TEST_F(TvqReader, DrawsThePictureAndNothingElse) {
-    const std::string fourByThree = Tvq(4, 3, PatternWords(12));
+    const std::string fourByThree = Tvq(4, 3, NoiseWords(12));
     struct Case {
         std::string bytes;
         int32_t factor;
@@ -66,7 +59,7 @@ TEST_F(TvqReader, DrawsThePictureAndNothingElse) {
         {Tvq(1, 1, {0xFFFF}), -3, 1, 1},        // a settings file may hold "-3": no channel below 0
         {Tvq(1, 1, {0xFFFF}), INT32_MIN, 1, 1}, // no overflow
         {Tvq(2, 1, {0xFFFF, 0x1082}), INT32_MAX, 2, 1},
-        {Tvq(0x8000, 2, PatternWords(4)), 3, -32768, 2}, // signed: nothing to draw
+        {Tvq(0x8000, 2, NoiseWords(4)), 3, -32768, 2}, // signed: nothing to draw
         {"", 3, 0, 0},
         {fourByThree.substr(0, 9), 3, 0, 0},  // ends before the height field
         {fourByThree.substr(0, 32), 3, 4, 3}, // no pixel data
@@ -100,7 +93,7 @@ std::vector<Image> ClipImages() {
     std::vector<Image> images;
     auto add = [&](int32_t width, int32_t height, size_t keepBytes) {
         std::string bytes =
-            Tvq(uint16_t(width), uint16_t(height), PatternWords(size_t(width) * size_t(height)));
+            Tvq(uint16_t(width), uint16_t(height), NoiseWords(size_t(width) * size_t(height)));
         images.push_back(Image{width, height, bytes.substr(0, 32 + keepBytes)});
     };
     add(37, 23, 2 * (37 * 14 + 3) + 1); // ends mid-word
@@ -109,23 +102,11 @@ std::vector<Image> ClipImages() {
     return images;
 }
 
-// Compares what `read` shows at image (x, y), for x < width and y < height, with the
-// image's picture; `read` gives nothing where the surface cannot show the pixel.
-void ExpectPicture(const Image& image, const std::function<std::optional<COLORREF>(int, int)>& read,
-                   int width, int height) {
-    const std::vector<uint32_t> picture = TvqPicture(image.bytes, 3);
-    int wrong = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            std::optional<COLORREF> drawn = read(x, y);
-            const COLORREF want = x < image.width && y < image.height
-                                      ? picture[size_t(y) * size_t(image.width) + size_t(x)]
-                                      : kSentinel;
-            if (drawn && *drawn != want && ++wrong <= 5)
-                ADD_FAILURE() << "(" << x << ", " << y << ") is " << std::hex << *drawn
-                              << ", expected " << want;
-        }
-    EXPECT_EQ(wrong, 0);
+// Image pixel (x, y) as its picture has it; outside the image, the sentinel left untouched.
+COLORREF Want(const Image& image, const std::vector<uint32_t>& picture, int x, int y) {
+    if (x >= image.width || y >= image.height)
+        return kSentinel;
+    return picture[size_t(y) * size_t(image.width) + size_t(x)];
 }
 
 TEST_F(TvqReader, ClippedDrawingMatchesThePicture) {
@@ -136,26 +117,22 @@ TEST_F(TvqReader, ClippedDrawingMatchesThePicture) {
     for (const Image& image : ClipImages()) {
         SCOPED_TRACE(testing::Message() << image.width << " x " << image.height);
         const std::string path = Write(image.bytes);
+        const std::vector<uint32_t> picture = TvqPicture(image.bytes, 3);
         for (auto [w, h] : {std::pair{10, 7}, {50, 3}, {5, 30}}) {
             MemorySurface small(w, h, kSentinel);
             ImageExtent extent = DrawTvqFile(path.c_str(), small.dc(), 3);
             EXPECT_EQ(std::pair(extent.width, extent.height), std::pair(image.width, image.height));
-            ExpectPicture(
-                image, [&](int x, int y) { return std::optional<COLORREF>(small.Pixel(x, y)); }, w,
-                h);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    ASSERT_EQ(small.Pixel(x, y), Want(image, picture, x, y)) << x << "," << y;
         }
         zod::test::FillDc(screen, 20, 12, [](int, int) { return kSentinel; });
         HDC windowDc = GetDC(window);
         DrawTvqFile(path.c_str(), windowDc, 3);
         ReleaseDC(window, windowDc);
-        ExpectPicture( // window (x, y) is screen (x - 5, y - 3)
-            image,
-            [](int x, int y) -> std::optional<COLORREF> {
-                if (x < 5 || y < 3)
-                    return std::nullopt;
-                return zod::ScreenPixel(x - 5, y - 3);
-            },
-            25, 15);
+        // Window (x, y) is screen (x - 5, y - 3).
+        zod::test::ExpectScreen(20, 12,
+                                [&](int x, int y) { return Want(image, picture, x + 5, y + 3); });
     }
     ReleaseDC(nullptr, screen);
     DestroyWindow(window);

@@ -7,13 +7,8 @@ namespace {
 constexpr int kWidth = 37; // odd, so that BMP rows need padding
 constexpr int kHeight = 23;
 
-// The sample: every bit of the words in use.
 std::string Sample() {
-    std::vector<uint16_t> words;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            words.push_back(uint16_t((x * 2654435761u + y * 40503u) >> 7));
-    return TvqBytes(kWidth, kHeight, words);
+    return TvqBytes(kWidth, kHeight, NoiseWords(kWidth * kHeight));
 }
 
 // The sample at the factor, and nothing below or beside it: exactly height rows are drawn.

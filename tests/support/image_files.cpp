@@ -17,6 +17,13 @@ uint16_t TvqWord(int red, int green, int blue) {
     return uint16_t(red << 11 | green << 6 | blue);
 }
 
+std::vector<uint16_t> NoiseWords(size_t count, uint32_t seed) {
+    std::vector<uint16_t> words(count);
+    for (auto& word : words)
+        word = uint16_t((seed = seed * 1103515245u + 12345u) >> 12);
+    return words;
+}
+
 uint32_t AmplifiedColour(uint16_t word, int factor) {
     auto amplify = [factor](int channel) {
         return uint32_t(std::clamp<int64_t>(int64_t(channel) * factor, 0, 255));

@@ -21,6 +21,8 @@ inline uint8_t* BytesAt(std::string& file, size_t at) {
 // A TVQ file: 32-byte header with width and height, then the given pixel words.
 std::string TvqBytes(int16_t width, int16_t height, const std::vector<uint16_t>& words);
 uint16_t TvqWord(int red, int green, int blue);
+// Pixel words in which every bit varies, the same for the same seed.
+std::vector<uint16_t> NoiseWords(size_t count, uint32_t seed = 7);
 
 // The colour (COLORREF) that a TVQ word shows at an amplification factor.
 uint32_t AmplifiedColour(uint16_t word, int factor);
