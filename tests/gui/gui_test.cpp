@@ -17,11 +17,11 @@ enum Menu { kFile, kExport, kImport, kColour, kHelp };
 
 // The sample: neighbouring pixels differ, so a shifted or flipped picture does not match.
 constexpr int kTvqW = 64, kTvqH = 32;
-uint16_t SampleWord(int x, int y) {
-    return TvqWord(x % 32, (y + x / 32 * 7) % 32, (x + 2 * y) % 32);
-}
+const std::string kSample = TvqBytes(kTvqW, kTvqH, NoiseWords(kTvqW* kTvqH));
 auto SampleAt(int factor) {
-    return [factor](int x, int y) { return AmplifiedColour(SampleWord(x, y), factor); };
+    return [picture = TvqPicture(kSample, factor)](int x, int y) {
+        return picture[size_t(y * kTvqW + x)];
+    };
 }
 
 constexpr int kIntroW = 200, kIntroH = 100;
@@ -34,11 +34,7 @@ class GuiTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(EnsureXServer()) << "no X server";
         WriteFileBytes(session_.work() + "/intro.bmp", Bmp24Bytes(kIntroW, kIntroH, IntroColour));
-        std::vector<uint16_t> words;
-        for (int y = 0; y < kTvqH; ++y)
-            for (int x = 0; x < kTvqW; ++x)
-                words.push_back(SampleWord(x, y));
-        WriteFileBytes(session_.work() + "/SAMPLE.TVQ", TvqBytes(kTvqW, kTvqH, words));
+        WriteFileBytes(session_.work() + "/SAMPLE.TVQ", kSample);
         // Away from where dialogs open: without a window manager the keyboard follows the
         // pointer, so dialogs must take it themselves.
         MovePointer(kScreenW - 5, kScreenH - 5);
@@ -184,8 +180,7 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
 // be read shows nothing, and the terminal names it.
 TEST_F(GuiTest, FileArguments) {
     // Blanks, a quote and a backslash before it survive Windows' quoting both ways.
-    WriteFileBytes(session_.work() + "/Two \\\"Words\".tvq",
-                   ReadFileBytes(session_.work() + "/SAMPLE.TVQ"));
+    WriteFileBytes(session_.work() + "/Two \\\"Words\".tvq", kSample);
     WriteFileBytes(session_.work() + "/sample.bmp", Bmp24Bytes(kTvqW, kTvqH, SampleAt(6)));
     const struct {
         const char* file;

@@ -26,9 +26,14 @@ TEST_F(Startup, SettingsThatCannotBeCreatedEndTheProgramAfterOnePaint) {
     EXPECT_EQ(ScreenPixel(320 - 2 - 10, 240 - 2), RGB(9, 9, 9)); // painted once
 }
 
+// Without an intro picture the screen stays black; a stored factor is used.
 TEST_F(Startup, StoredFactorIsUsed) {
     StoreSettings("8\nanything after the number");
     WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
+    Check([&] {
+        for (uint32_t pixel : Screen())
+            ASSERT_EQ(pixel, 0u);
+    });
     ImportTvq("one.tvq");
     Check([&] { EXPECT_EQ(Client(0, 0), RGB(248, 248, 248)); });
     Run();
@@ -78,15 +83,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Intro,
                                            IntroCase{"ReachesIntoTheMenuBarRows", 100, 470, 260, 5},
                                            IntroCase{"WiderThanTheScreen", 622, 10, -1, 235}),
                          CaseName());
-
-TEST_F(Startup, WithoutAnIntroPictureTheScreenStaysBlack) {
-    StoreSettings("3");
-    Check([&] {
-        for (uint32_t pixel : Screen())
-            ASSERT_EQ(pixel, 0u);
-    });
-    Run();
-}
 
 } // namespace
 } // namespace zod::test
