@@ -61,6 +61,7 @@ struct IntroCase {
 
 class Intro : public Scenario, public ::testing::WithParamInterface<IntroCase> {};
 
+// Sizes the GUI tests' even-sized intro does not show.
 TEST_P(Intro, IsCentredTenPixelsLeftOnTheScreen) {
     const IntroCase& c = GetParam();
     StoreSettings("3");
@@ -78,8 +79,7 @@ TEST_P(Intro, IsCentredTenPixelsLeftOnTheScreen) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, Intro,
-                         ::testing::Values(IntroCase{"EvenSize", 200, 100, 210, 190},
-                                           IntroCase{"OddSizeTruncates", 201, 101, 210, 190},
+                         ::testing::Values(IntroCase{"OddSizeTruncates", 201, 101, 210, 190},
                                            IntroCase{"ReachesIntoTheMenuBarRows", 100, 470, 260, 5},
                                            IntroCase{"WiderThanTheScreen", 622, 10, -1, 235}),
                          CaseName());
