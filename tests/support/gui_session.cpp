@@ -55,12 +55,6 @@ Screenshot TakeScreenshot() {
     return shot;
 }
 
-std::string Hex(uint32_t colour) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06X", colour);
-    return text;
-}
-
 void Click(int x, int y) {
     MovePointer(x, y);
     Shell("xdotool click 1");
@@ -174,8 +168,10 @@ void MovePointer(int x, int y) {
         for (int y = 0; y < height && !shot.pixels.empty(); ++y)
             for (int x = 0; x < width; ++x)
                 if (shot.At(left + x, top + y) != colour(x, y)) {
-                    mismatch = "(" + std::to_string(left + x) + ", " + std::to_string(top + y) +
-                               ") is " + Hex(shot.At(left + x, top + y));
+                    char text[64];
+                    std::snprintf(text, sizeof text, "(%d, %d) is %06X", left + x, top + y,
+                                  shot.At(left + x, top + y));
+                    mismatch = text;
                     return false;
                 }
         return !shot.pixels.empty();
