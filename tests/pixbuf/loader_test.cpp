@@ -60,13 +60,6 @@ std::pair<int, std::vector<uint32_t>> Load(const std::string& bytes, size_t piec
     return Pixels(pixbuf);
 }
 
-std::vector<uint16_t> Words(size_t count, uint32_t seed) {
-    std::vector<uint16_t> words(count);
-    for (auto& word : words)
-        word = uint16_t((seed = seed * 1103515245 + 12345) >> 12);
-    return words;
-}
-
 TEST(PixbufLoader, DecodesAsTheViewerDrawsWithTheSavedFactor) {
     const struct {
         std::string file;
@@ -74,10 +67,10 @@ TEST(PixbufLoader, DecodesAsTheViewerDrawsWithTheSavedFactor) {
         int factor;
     } cases[] = {
         {TvqBytes(3, 2, {0xFFFF, 0x0020, 0xF800, 0x07C0, 0x001F, 0x8421}), "8", 8},
-        {TvqBytes(5, 4, Words(7, 1)), nullptr, 3},        // short: last word repeats
-        {TvqBytes(4, 2, Words(3, 2)) + '\xDF', "2", 2},   // lone byte: word 0x00DF
-        {TvqBytes(2, 2, Words(6, 3)), "4\nmore", 4},      // longer than its image
-        {TvqBytes(300, 40, Words(11000, 4)), "level", 3}, // rows across pieces
+        {TvqBytes(5, 4, NoiseWords(7, 1)), nullptr, 3},        // short: last word repeats
+        {TvqBytes(4, 2, NoiseWords(3, 2)) + '\xDF', "2", 2},   // lone byte: word 0x00DF
+        {TvqBytes(2, 2, NoiseWords(6, 3)), "4\nmore", 4},      // longer than its image
+        {TvqBytes(300, 40, NoiseWords(11000, 4)), "level", 3}, // rows across pieces
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -85,14 +78,8 @@ TEST(PixbufLoader, DecodesAsTheViewerDrawsWithTheSavedFactor) {
         std::filesystem::create_directories(dir.path() + "/zod-edozuv");
         if (c.saved)
             WriteFileBytes(settings.File(), c.saved);
-        // The viewer's picture: past the end the last word, a lone byte a word of its own.
-        const int width = uint8_t(c.file[4]) | uint8_t(c.file[5]) << 8;
-        std::vector<uint32_t> want(size_t(width * (uint8_t(c.file[8]) | uint8_t(c.file[9]) << 8)));
-        for (size_t i = 0; i < want.size(); ++i) {
-            const size_t at = 32 + 2 * std::min(i, (c.file.size() - 31) / 2 - 1);
-            const int high = at + 1 < c.file.size() ? uint8_t(c.file[at + 1]) : 0;
-            want[i] = AmplifiedColour(uint16_t(uint8_t(c.file[at]) | high << 8), c.factor);
-        }
+        const int width = ReadLe16(BytesAt(c.file, 4));
+        const std::vector<uint32_t> want = TvqPicture(c.file, c.factor);
         for (size_t piece : {0, 1, 7, 4096}) {
             SCOPED_TRACE(std::to_string(&c - cases) + ", pieces of " + std::to_string(piece));
             const auto [loadedWidth, pixels] = Load(c.file, piece);
@@ -114,12 +101,12 @@ TEST(PixbufLoader, RefusesWhatCannotBeAnImageAndBoundsWhatIsMissing) {
                  {8192, 8192, 4, false}, {5000, 4000, bound, true}, {5000, 4000, bound - 1, false}};
     for (const auto& c : cases)
         for (size_t piece : {7, 4096})
-            EXPECT_EQ(Load(TvqBytes(c.width, c.height, Words(c.words, 5)), piece).first > 0,
+            EXPECT_EQ(Load(TvqBytes(c.width, c.height, NoiseWords(c.words, 5)), piece).first > 0,
                       c.decoded)
                 << &c - cases << ", pieces of " << piece;
     EXPECT_EQ(Load(TvqBytes(2, 2, {}).substr(0, 9), 1).first, 0) << "ends before the height";
     const std::string jpeg =
-        std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + TvqBytes(0, 0, Words(400, 7));
+        std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + TvqBytes(0, 0, NoiseWords(400));
     EXPECT_EQ(Load(jpeg, 4096).first, 0) << "a JPEG's header claims 4096 x 17993 pixels";
 }
 

@@ -1,5 +1,6 @@
 // Menu commands other than the typical run: cancelling, levels off TVQ, the odd ones.
 #include "scenario.h"
+#include "tests/support/gdi_helpers.h"
 
 #include <tuple>
 
@@ -8,26 +9,30 @@ namespace {
 
 using Commands = Scenario;
 
-const int kSide = 8;
-
-std::string SmallTvq() {
-    std::vector<uint16_t> words;
-    for (int i = 0; i < kSide * kSide; ++i)
-        words.push_back(uint16_t(i * 1021));
-    return TvqBytes(kSide, kSide, words);
-}
-
+// Each command asks with a dialog of its own; cancelling it keeps the view.
 TEST_F(Commands, CancelledDialogsKeepTheView) {
     StoreSettings("3");
-    WriteFile("a.tvq", SmallTvq());
+    WriteFile("a.tvq", TvqBytes(2, 2, {0xF800, 0x07C0, 0x001F, 0xFFFF}));
     ImportTvq("a.tvq");
     std::vector<uint32_t> before;
     Check([&] { before = Screen(); });
-    for (int command : {IDM_IMPORT_BMP, IDM_IMPORT_TVQ, IDM_EXPORT_BMP}) {
+    const struct {
+        int command;
+        bool save;
+        const char* label;
+        const char* pattern;
+        const char* extension;
+        bool mustExist;
+    } cases[] = {
+        {IDM_IMPORT_BMP, false, "Bitmap Files (.bmp)", "*.bmp", "BMP", true},
+        {IDM_IMPORT_TVQ, false, "TVQ Files (.TVQ)", "*.tvq", "TVQ", true},
+        {IDM_EXPORT_BMP, true, "Bitmap Files (.bmp)", "*.bmp", "BMP", false},
+    };
+    for (const auto& c : cases) {
         host.QueueDialogAnswer(std::nullopt);
-        Choose(command);
-        Check([&, command] {
-            SCOPED_TRACE(command);
+        Choose(c.command);
+        Check([&] {
+            SCOPED_TRACE(c.command);
             EXPECT_EQ(CurrentViewMode, VIEW_TVQ);
             EXPECT_EQ(std::string(CurrentPath), Path("a.tvq"));
             EXPECT_EQ(SelectedPath[0], '\0'); // emptied for the dialog
@@ -35,43 +40,46 @@ TEST_F(Commands, CancelledDialogsKeepTheView) {
         });
     }
     Run();
-    EXPECT_EQ(host.Dialogs().size(), 4u);
+    ASSERT_EQ(host.Dialogs().size(), 1 + std::size(cases));
+    for (const auto& c : cases) {
+        const FileDialogRequest& asked = host.Dialogs()[size_t(&c - cases) + 1];
+        SCOPED_TRACE(c.command);
+        EXPECT_EQ(asked.owner, host.Dialogs()[0].owner);
+        EXPECT_EQ(asked.save, c.save);
+        ASSERT_EQ(asked.filters.size(), 1u);
+        EXPECT_EQ(asked.filters[0].label, c.label);
+        EXPECT_EQ(asked.filters[0].pattern, c.pattern);
+        EXPECT_EQ(asked.filterIndex, 1);
+        EXPECT_EQ(asked.defaultExtension, c.extension);
+        EXPECT_EQ(asked.fileMustExist, c.mustExist);
+    }
 }
 
-TEST_F(Commands, ABitmapLargerThanTheWindowIsCutOff) {
+// A bitmap larger than the window is cut off; the levels leave it as it is, but are saved.
+TEST_F(Commands, ABitmapOnViewIsCutOffAndUnchangedByTheLevels) {
     StoreSettings("3");
     auto colour = [](int x, int y) { return uint32_t(RGB(x & 255, y & 255, (x + y) & 255)); };
     WriteFile("big.bmp", Bmp24Bytes(700, 500, colour));
     host.QueueDialogAnswer(Path("big.bmp"));
     Choose(IDM_IMPORT_BMP);
-    Check([&] {
+    auto expectBitmap = [&] {
         EXPECT_EQ(CurrentExtent.width, 700);
         EXPECT_EQ(CurrentExtent.height, 500);
-        const int lastRow = 480 - 1 - kMenuBarHeight;
-        for (int x : {0, 320, 639}) {
-            for (int y : {0, 200, lastRow}) {
-                EXPECT_EQ(Client(x, y), colour(x, y)) << x << "," << y;
-            }
-        }
-    });
-    Run();
-}
-
-TEST_F(Commands, LevelsWhileABitmapIsOnViewChangeNothingButAreSaved) {
-    StoreSettings("3");
-    WriteFile("p.bmp", Bmp24Bytes(30, 20, [](int x, int y) { return uint32_t(RGB(x, y, 7)); }));
-    host.QueueDialogAnswer(Path("p.bmp"));
-    Choose(IDM_IMPORT_BMP);
-    std::vector<uint32_t> before;
-    Check([&] { before = Screen(); });
+        ExpectScreen(640, 480, [&](int x, int y) {
+            return y < kMenuBarHeight ? 0u : colour(x, y - kMenuBarHeight);
+        });
+    };
+    Check(expectBitmap);
     Choose(IDM_LEVEL5);
-    Check([&] { EXPECT_TRUE(Screen() == before); });
+    Check(expectBitmap);
     Choose(IDM_EXIT);
     Run();
     EXPECT_EQ(SettingsContent(), "8");
 }
 
-TEST_F(Commands, GreyedExportOfTvqCannotBeChosenAndDoesNothingWhenSent) {
+// The greyed Export > TVQ File and unknown ids do nothing; Help > About shows only its box,
+// which has no icon.
+TEST_F(Commands, OddCommands) {
     StoreSettings("3");
     Check([&] {
         EXPECT_FALSE(host.ChooseMenuItem(IDM_EXPORT_TVQ));
@@ -83,16 +91,10 @@ TEST_F(Commands, GreyedExportOfTvqCannotBeChosenAndDoesNothingWhenSent) {
         EXPECT_EQ(CurrentViewMode, VIEW_INTRO);
         EXPECT_EQ(AmplificationFactor, 3);
     });
-    Run();
-    EXPECT_TRUE(host.Dialogs().empty());
-    EXPECT_TRUE(host.MessageBoxes().empty());
-    EXPECT_EQ(SettingsContent(), "3");
-}
-
-TEST_F(Commands, AboutBoxHasNoIcon) {
-    StoreSettings("3");
     Choose(IDM_ABOUT);
     Run();
+    EXPECT_TRUE(host.Dialogs().empty());
+    EXPECT_EQ(SettingsContent(), "3");
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
     const RecordedMessageBox& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.caption, "About ZOD Edozuv");

@@ -7,37 +7,18 @@ namespace {
 constexpr int kWidth = 37; // odd, so that BMP rows need padding
 constexpr int kHeight = 23;
 
-std::vector<uint16_t> Pattern() {
-    std::vector<uint16_t> words;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            words.push_back(uint16_t((x * 2654435761u + y * 40503u) >> 7)); // every bit in use
-    return words;
+std::string Sample() {
+    return TvqBytes(kWidth, kHeight, NoiseWords(kWidth * kHeight));
 }
 
-// The BMP that an export of the pattern must produce, built byte by byte.
-std::string ExpectedExport(int factor) {
-    const std::vector<uint16_t> words = Pattern();
-    return Bmp24Bytes(kWidth, kHeight, [&](int x, int y) {
-        return AmplifiedColour(words[size_t(y) * kWidth + x], factor);
-    });
-}
-
-void ExpectPatternOnScreen(int factor, COLORREF (*client)(int, int)) {
-    const std::vector<uint16_t> words = Pattern();
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            ASSERT_EQ(client(x, y), AmplifiedColour(words[size_t(y) * kWidth + x], factor))
+// The sample at the factor, and nothing below or beside it: exactly height rows are drawn.
+void ExpectSampleOnScreen(int factor) {
+    const std::vector<uint32_t> picture = TvqPicture(Sample(), factor);
+    for (int y = 0; y <= kHeight; ++y)
+        for (int x = 0; x <= kWidth; ++x)
+            ASSERT_EQ(ScreenPixel(x, y + kMenuBarHeight),
+                      x < kWidth && y < kHeight ? picture[size_t(y * kWidth + x)] : 0u)
                 << x << "," << y;
-    // Nothing below or beside the image: exactly height rows are drawn.
-    for (int x = 0; x <= kWidth; ++x)
-        ASSERT_EQ(client(x, kHeight), 0u) << x;
-    for (int y = 0; y < kHeight; ++y)
-        ASSERT_EQ(client(kWidth, y), 0u) << y;
-}
-
-COLORREF ClientPixel(int x, int y) {
-    return ScreenPixel(x, y + kMenuBarHeight);
 }
 
 using TypicalRun = Scenario;
@@ -45,12 +26,12 @@ using TypicalRun = Scenario;
 // Every level redraws the file at its own factor, down as well as up; the last is saved.
 TEST_F(TypicalRun, ImportAmplifyExportExit) {
     StoreSettings("3");
-    WriteFile("sample.tvq", TvqBytes(kWidth, kHeight, Pattern()));
+    WriteFile("sample.tvq", Sample());
     ImportTvq("sample.tvq");
     Check([&] {
         EXPECT_EQ(CurrentViewMode, VIEW_TVQ);
         EXPECT_EQ(std::string(CurrentPath), Path("sample.tvq"));
-        ExpectPatternOnScreen(3, ClientPixel);
+        ExpectSampleOnScreen(3);
         EXPECT_EQ(CurrentExtent.width, kWidth);
         EXPECT_EQ(CurrentExtent.height, kHeight);
     });
@@ -64,16 +45,19 @@ TEST_F(TypicalRun, ImportAmplifyExportExit) {
         Check([&] {
             SCOPED_TRACE(level.factor);
             EXPECT_EQ(AmplificationFactor, level.factor);
-            ExpectPatternOnScreen(level.factor, ClientPixel);
+            ExpectSampleOnScreen(level.factor);
         });
     }
     ExportBmp("out.bmp");
     Check([&] {
-        EXPECT_EQ(ReadFileBytes(Path("out.bmp")), ExpectedExport(8));
+        const std::vector<uint32_t> picture = TvqPicture(Sample(), 8);
+        EXPECT_EQ(ReadFileBytes(Path("out.bmp")), Bmp24Bytes(kWidth, kHeight, [&](int x, int y) {
+                      return picture[size_t(y * kWidth + x)];
+                  }));
         EXPECT_EQ(CurrentViewMode, VIEW_BITMAP);
         EXPECT_EQ(std::string(CurrentPath), Path("out.bmp"));
         // The next paint shows the written file, read back through LoadImageA.
-        ExpectPatternOnScreen(8, ClientPixel);
+        ExpectSampleOnScreen(8);
     });
     Choose(IDM_EXIT);
     EXPECT_EQ(Run(), 0);
@@ -91,42 +75,6 @@ TEST_F(TypicalRun, ExportOfABitmapOnViewCopiesItsPixels) {
     ExportBmp("copy.bmp");
     Run();
     EXPECT_EQ(ReadFileBytes(Path("copy.bmp")), ReadFileBytes(Path("picture.bmp")));
-}
-
-struct DialogCase {
-    int command;
-    bool save;
-    const char* label;
-    const char* pattern;
-    const char* extension;
-    bool mustExist;
-};
-
-TEST_F(TypicalRun, EachCommandAsksWithItsOwnDialog) {
-    StoreSettings("3");
-    const DialogCase cases[] = {
-        {IDM_IMPORT_TVQ, false, "TVQ Files (.TVQ)", "*.tvq", "TVQ", true},
-        {IDM_IMPORT_BMP, false, "Bitmap Files (.bmp)", "*.bmp", "BMP", true},
-        {IDM_EXPORT_BMP, true, "Bitmap Files (.bmp)", "*.bmp", "BMP", false},
-    };
-    for (const DialogCase& c : cases) {
-        host.QueueDialogAnswer(std::nullopt);
-        Choose(c.command);
-    }
-    Run();
-    ASSERT_EQ(host.Dialogs().size(), std::size(cases));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const FileDialogRequest& asked = host.Dialogs()[i];
-        SCOPED_TRACE(cases[i].command);
-        EXPECT_EQ(asked.owner, host.Dialogs()[0].owner);
-        EXPECT_EQ(asked.save, cases[i].save);
-        ASSERT_EQ(asked.filters.size(), 1u);
-        EXPECT_EQ(asked.filters[0].label, cases[i].label);
-        EXPECT_EQ(asked.filters[0].pattern, cases[i].pattern);
-        EXPECT_EQ(asked.filterIndex, 1);
-        EXPECT_EQ(asked.defaultExtension, cases[i].extension);
-        EXPECT_EQ(asked.fileMustExist, cases[i].mustExist);
-    }
 }
 
 } // namespace

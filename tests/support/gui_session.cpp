@@ -26,6 +26,40 @@ struct XServer {
     }
 } xServer, windowManager;
 
+using XConnection = std::unique_ptr<Display, int (*)(Display*)>;
+XConnection ConnectToX() {
+    return XConnection(XOpenDisplay(nullptr), XCloseDisplay);
+}
+
+// The whole screen, as COLORREF values; empty when it could not be taken.
+struct Screenshot {
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const {
+        return pixels.empty() ? 0 : pixels[size_t(y * kScreenW + x)];
+    }
+};
+
+Screenshot TakeScreenshot() {
+    Screenshot shot;
+    XConnection x = ConnectToX();
+    if (!x.get())
+        return shot;
+    if (XImage* image = XGetImage(x.get(), DefaultRootWindow(x.get()), 0, 0, kScreenW, kScreenH,
+                                  AllPlanes, ZPixmap)) {
+        for (int i = 0; i < kScreenW * kScreenH; ++i) {
+            unsigned long p = XGetPixel(image, i % kScreenW, i / kScreenW);
+            shot.pixels.push_back(uint32_t((p >> 16 & 255) | (p & 0xFF00) | (p & 255) << 16));
+        }
+        XDestroyImage(image);
+    }
+    return shot;
+}
+
+void Click(int x, int y) {
+    MovePointer(x, y);
+    Shell("xdotool click 1");
+}
+
 int Brightness(uint32_t p) {
     return int(p & 255) + int(p >> 8 & 255) + int(p >> 16 & 255);
 }
@@ -62,10 +96,6 @@ bool EnsureXServer() {
     bool told = poll(&waiting, 1, 30000) > 0 && read(fds[0], number, 15) > 0;
     close(fds[0]);
     return told && setenv("DISPLAY", (":" + std::to_string(atoi(number))).c_str(), 1) == 0;
-}
-
-XConnection ConnectToX() {
-    return XConnection(XOpenDisplay(nullptr), XCloseDisplay);
 }
 
 std::string Shell(const std::string& command) {
@@ -121,11 +151,6 @@ void Type(const std::string& text) {
 void MovePointer(int x, int y) {
     Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
 }
-void Click(int x, int y) {
-    MovePointer(x, y);
-    Shell("xdotool click 1");
-}
-
 ::testing::AssertionResult AnswerDialog(const std::string& title, const std::string& name) {
     if (auto opened = Shown(title); !opened)
         return opened;
@@ -133,28 +158,6 @@ void Click(int x, int y) {
     Type(name);
     Key("Return");
     return Shown(title, false);
-}
-
-Screenshot TakeScreenshot() {
-    Screenshot shot;
-    XConnection x = ConnectToX();
-    if (!x.get())
-        return shot;
-    if (XImage* image = XGetImage(x.get(), DefaultRootWindow(x.get()), 0, 0, kScreenW, kScreenH,
-                                  AllPlanes, ZPixmap)) {
-        for (int i = 0; i < kScreenW * kScreenH; ++i) {
-            unsigned long p = XGetPixel(image, i % kScreenW, i / kScreenW);
-            shot.pixels.push_back(uint32_t((p >> 16 & 255) | (p & 0xFF00) | (p & 255) << 16));
-        }
-        XDestroyImage(image);
-    }
-    return shot;
-}
-
-std::string Hex(uint32_t colour) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06X", colour);
-    return text;
 }
 
 ::testing::AssertionResult OnScreen(int left, int top, int width, int height,
@@ -165,8 +168,10 @@ std::string Hex(uint32_t colour) {
         for (int y = 0; y < height && !shot.pixels.empty(); ++y)
             for (int x = 0; x < width; ++x)
                 if (shot.At(left + x, top + y) != colour(x, y)) {
-                    mismatch = "(" + std::to_string(left + x) + ", " + std::to_string(top + y) +
-                               ") is " + Hex(shot.At(left + x, top + y));
+                    char text[64];
+                    std::snprintf(text, sizeof text, "(%d, %d) is %06X", left + x, top + y,
+                                  shot.At(left + x, top + y));
+                    mismatch = text;
                     return false;
                 }
         return !shot.pixels.empty();
@@ -255,8 +260,8 @@ std::string Property(unsigned long window, const char* name) {
 
 Session::Session() {
     // FLTK keeps its options under ~/.fltk. Like a new user's, the home has no ~/.local.
-    for (const std::string& folder :
-         {home_, home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
+    for (const std::string& folder : {home_, home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_,
+                                      config_ + "/zod-edozuv", work_})
         mkdir(folder.c_str(), 0755);
 }
 

@@ -26,11 +26,6 @@ constexpr int kScreenH = 768;
 // DISPLAY at it. ctest runs each test in a program of its own.
 bool EnsureXServer();
 
-// A connection to the X server, for reading window properties or sending events; null
-// when there is none.
-using XConnection = std::unique_ptr<Display, int (*)(Display*)>;
-XConnection ConnectToX();
-
 // The command's output; its errors are dropped.
 std::string Shell(const std::string& command);
 bool WaitUntil(const std::function<bool()>& condition);
@@ -51,19 +46,9 @@ std::string Property(unsigned long window, const char* name);
 void Key(const std::string& keys);
 void Type(const std::string& text);
 void MovePointer(int x, int y);
-void Click(int x, int y);
 // Types a name into the open or save dialog with this title and presses Return.
 ::testing::AssertionResult AnswerDialog(const std::string& title, const std::string& name);
 
-// The whole screen, as COLORREF values; empty when it could not be taken.
-struct Screenshot {
-    std::vector<uint32_t> pixels;
-    uint32_t At(int x, int y) const {
-        return pixels.empty() ? 0 : pixels[size_t(y * kScreenW + x)];
-    }
-};
-Screenshot TakeScreenshot();
-std::string Hex(uint32_t colour);
 // Waits until the rectangle at (left, top) shows colour(x, y).
 ::testing::AssertionResult OnScreen(int left, int top, int width, int height,
                                     const std::function<uint32_t(int, int)>& colour);
@@ -80,8 +65,8 @@ struct MenuBar {
                                      std::vector<int>* darkest = nullptr);
 
 // A program run in folders of its own: HOME (with the folder FLTK keeps its settings in),
-// XDG_CONFIG_HOME and the working folder. A program still running at the end
-// is killed.
+// XDG_CONFIG_HOME (with the program's folder) and the working folder. A program still running at
+// the end is killed.
 class Session {
   public:
     Session();

@@ -17,11 +17,31 @@ uint16_t TvqWord(int red, int green, int blue) {
     return uint16_t(red << 11 | green << 6 | blue);
 }
 
+std::vector<uint16_t> NoiseWords(size_t count, uint32_t seed) {
+    std::vector<uint16_t> words(count);
+    for (auto& word : words)
+        word = uint16_t((seed = seed * 1103515245u + 12345u) >> 12);
+    return words;
+}
+
 uint32_t AmplifiedColour(uint16_t word, int factor) {
     auto amplify = [factor](int channel) {
         return uint32_t(std::clamp<int64_t>(int64_t(channel) * factor, 0, 255));
     };
     return amplify(word >> 11) | amplify((word >> 6) & 31) << 8 | amplify(word & 31) << 16;
+}
+
+std::vector<uint32_t> TvqPicture(const std::string& file, int factor) {
+    const int width = file.size() > 32 ? int16_t(ReadLe16(BytesAt(file, 4))) : 0;
+    const int height = file.size() > 32 ? int16_t(ReadLe16(BytesAt(file, 8))) : 0;
+    if (width <= 0 || height <= 0)
+        return {};
+    const std::string words = file.substr(32) + '\0';
+    const size_t stored = (file.size() - 31) / 2;
+    std::vector<uint32_t> picture(size_t(width) * size_t(height));
+    for (size_t i = 0; i < picture.size(); ++i)
+        picture[i] = AmplifiedColour(ReadLe16(BytesAt(words, 2 * std::min(i, stored - 1))), factor);
+    return picture;
 }
 
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour) {

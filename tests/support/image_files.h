@@ -21,9 +21,15 @@ inline uint8_t* BytesAt(std::string& file, size_t at) {
 // A TVQ file: 32-byte header with width and height, then the given pixel words.
 std::string TvqBytes(int16_t width, int16_t height, const std::vector<uint16_t>& words);
 uint16_t TvqWord(int red, int green, int blue);
+// Pixel words in which every bit varies, the same for the same seed.
+std::vector<uint16_t> NoiseWords(size_t count, uint32_t seed = 7);
 
 // The colour (COLORREF) that a TVQ word shows at an amplification factor.
 uint32_t AmplifiedColour(uint16_t word, int factor);
+
+// The picture a TVQ file shows at a factor, row by row: past its last word that word's
+// colour, a lone last byte being a word of its own. Empty when there is nothing to draw.
+std::vector<uint32_t> TvqPicture(const std::string& file, int factor);
 
 // A 24-bit bottom-up BMP file whose pixel (x, y) has colour(x, y), a COLORREF.
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour);

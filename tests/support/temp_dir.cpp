@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -36,9 +36,7 @@ TempDir::~TempDir() {
 
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -51,12 +49,7 @@ bool FileExists(const std::string& path) {
 }
 
 int CountFilesIn(const std::string& folder) {
-    int count = 0;
-    for (auto& entry : fs::directory_iterator(folder)) {
-        (void)entry;
-        ++count;
-    }
-    return count;
+    return int(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 } // namespace zod::test
