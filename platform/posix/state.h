@@ -146,6 +146,13 @@ constexpr uint64_t kMaxBitmapPixels = uint64_t(1) << 28;
 BitmapObject* FindBitmap(const void* bitmap);
 HBITMAP NewBitmap(int width, int height); // zero-filled; NULL when too large
 
+// bmp_header_checks.cpp: whether a BMP file's headers, the first kBmpHeadBytes bytes of
+// a file of `fileBytes` (or all of a shorter one), describe a bitmap LoadImageA may
+// decode. RLE bitmaps are held to fewer pixels, since a tiny file can claim any number.
+constexpr size_t kBmpHeadBytes = 14 + 124;
+constexpr uint64_t kMaxRlePixels = uint64_t(1) << 24;
+bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes);
+
 // set_pixel.cpp
 void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject)
 
