@@ -57,6 +57,11 @@ struct MemoryObject : Object {
     int locks = 0;
 };
 
+struct FileObject : Object {
+    int fd = -1;
+    ~FileObject() override;
+};
+
 struct WindowClass {
     std::string name;
     WNDCLASSA info{};
