@@ -238,12 +238,59 @@ def typical_run(exe, intro_path, folder, prefix):
                           % (len(wrong), first % stride // 3, height - 1 - first // stride,
                              len(got), len(pixels)))
         check(True, "Level 5 export equals the TVQ pixels at factor 8, byte for byte")
+        export_past_screen_edges(window, folder, screen_width, screen_height)
 
         choose(window, "f", "e")
         program.wait_exit()
         check(read_settings(prefix) == b"8", 'File > Exit leaves RARURI.ini holding "8"')
     finally:
         program.stop()
+
+
+def capture(screen, screen_width, screen_height, top, width, height):
+    """The pixel array of a width x height capture of the screen from (0, top): what the
+    screen shows, black beyond its edges."""
+    stride = (width * 3 + 3) // 4 * 4
+    shown = min(width, screen_width)
+    rows = bytearray()
+    for y in reversed(range(height)):
+        row = bytearray(stride)
+        if top + y < screen_height:
+            at = (top + y) * screen_width * 3
+            rgb = screen[at:at + shown * 3]
+            row[0:shown * 3:3], row[1:shown * 3:3], row[2:shown * 3:3] = rgb[2::3], rgb[1::3], rgb[0::3]
+        rows += row
+    return bytes(rows)
+
+
+def export_past_screen_edges(window, folder, screen_width, screen_height):
+    """An image running past the screen's right and bottom edges exports what the screen
+    shows, black beyond, and the image is in it."""
+    width, height = screen_width + 37, screen_height
+    tvq = os.path.join(folder, "wide.tvq")
+    words = make_tvq(tvq, width, height)
+    exported = os.path.join(folder, "wide.bmp")
+    choose(window, "i", "t", opens_dialog=True)
+    answer_file_dialog("Open", tvq)
+    choose(window, "e", "b", opens_dialog=True)
+    answer_file_dialog("Save As", exported)
+    wait_for("the exported file", lambda: os.path.exists(exported))
+    with open(exported, "rb") as file:
+        bmp = file.read()
+    offset, = struct.unpack_from("<I", bmp, 10)
+    got = bmp[offset:]
+    stride = (width * 3 + 3) // 4 * 4
+    top_row = expected_pixels(words[:64], 64, 1, 8)[:64 * 3]
+    check(got[len(got) - stride:len(got) - stride + 64 * 3] == top_row,
+          "an export past the screen's edges holds the image's top-left corner")
+    _, _, screen = screenshot()
+    # The drawing area starts under Wine's menu bar, whose height is Wine's.
+    if not any(got == capture(screen, screen_width, screen_height, top, width, height)
+               for top in range(1, 60)):
+        save_screenshot(os.path.join(folder, "screen-at-failure.png"))
+        raise Failure("the %d x %d export is not what the screen shows, black beyond"
+                      % (width, height))
+    check(True, "and the rest of what the screen shows, black beyond its edges")
 
 
 def main():
