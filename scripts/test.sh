@@ -9,5 +9,7 @@ scripts/ensure-packages.sh "${GUI_TEST_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+# Every fuzz target for a short run; scripts/fuzz.sh with more seconds for a campaign.
+scripts/fuzz.sh 20
 # The Windows program: cross-compiled with mingw-w64, tested under Wine.
 scripts/windows-test.sh
