@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(size >= 26);
     const bool core = Le(data + 14, 4) == 12; // the OS/2 header's sizes are 16 bits
-    const int64_t width = core ? Le(data + 18, 2) : int32_t(Le(data + 18, 4));
-    const int64_t height = core ? Le(data + 20, 2) : int32_t(Le(data + 22, 4));
+    const int64_t width = core ? int64_t(Le(data + 18, 2)) : int64_t(int32_t(Le(data + 18, 4)));
+    const int64_t height = core ? int64_t(Le(data + 20, 2)) : int64_t(int32_t(Le(data + 22, 4)));
     BITMAP info{};
     FUZZ_CHECK(GetObjectA(bitmap, sizeof info, &info) == int(sizeof info));
     FUZZ_CHECK(info.bmWidth == width && info.bmHeight == (height < 0 ? -height : height));
