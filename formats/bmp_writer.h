@@ -1,11 +1,9 @@
 // Writing uncompressed 24-bit BMP files.
 #pragma once
 
-#include <cstdint>
+#include "formats/bmp_layout.h"
 
-// Bytes in one row of a 24-bit pixel array: 3 x width, padded to a multiple of 4.
-// 0 for a width of 0 or less.
-uint64_t BitmapRowStride(int32_t width);
+#include <cstdint>
 
 // Writes `pixels` (BitmapRowStride(width) x height bytes, bottom row first, blue-green-red)
 // as a BMP file at `path`, replacing any file there in one step. A negative width or

@@ -63,16 +63,28 @@ uint16_t TvqPastEndWord(const uint8_t* last, size_t count) {
     return count >= 2 ? ReadLe16(last) : last[0];
 }
 
-void TvqWordsToTriples(const TvqPalette& palette, const uint8_t* words, size_t count, uint8_t* out,
-                       bool bgr) {
+void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* table) {
     const int first = bgr ? 16 : 0;
     const int third = bgr ? 0 : 16;
-    for (size_t i = 0; i < count; ++i, out += 3) {
-        const uint32_t colour = TvqWordColour(palette, ReadLe16(words + 2 * i));
-        out[0] = uint8_t(colour >> first);
-        out[1] = uint8_t(colour >> 8);
-        out[2] = uint8_t(colour >> third);
+    for (uint32_t word = 0; word < 65536; ++word) {
+        const uint32_t colour = TvqWordColour(palette, uint16_t(word));
+        uint8_t* triple = table->triple[word];
+        triple[0] = uint8_t(colour >> first);
+        triple[1] = uint8_t(colour >> 8);
+        triple[2] = uint8_t(colour >> third);
+        triple[3] = 0;
     }
+}
+
+void TvqWordsToTriples(const TvqTripleTable& table, const uint8_t* words, size_t count,
+                       uint8_t* out) {
+    if (count == 0)
+        return;
+    // Each entry is stored whole, its fourth byte overwritten by the next pixel: one store
+    // per pixel. The last pixel gets three bytes, so nothing lands past the triples.
+    for (size_t i = 0; i + 1 < count; ++i, out += 3)
+        memcpy(out, table.triple[ReadLe16(words + 2 * i)], 4);
+    memcpy(out, table.triple[ReadLe16(words + 2 * (count - 1))], 3);
 }
 
 bool OpenTvqFile(const char* path, TvqFile* tvq) {
@@ -139,14 +151,11 @@ const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t a
     return tvq->block;
 }
 
-void TvqRowsToTriples(TvqFile* tvq, const TvqPalette& palette, int32_t first, int32_t rows,
-                      uint8_t* out, size_t stride, bool bgr) {
+void TvqRowsToTriples(TvqFile* tvq, const TvqTripleTable& table, int32_t first, int32_t rows,
+                      uint8_t* out, size_t stride) {
     const uint64_t width = uint64_t(tvq->extent.width);
     const uint64_t end = (uint64_t(first) + uint64_t(rows)) * width;
-    uint8_t pastEnd[3];
-    uint8_t endWord[2];
-    WriteLe16(endWord, tvq->pastEndWord);
-    TvqWordsToTriples(palette, endWord, 1, pastEnd, bgr);
+    const uint8_t* pastEnd = table.triple[tvq->pastEndWord];
     for (int32_t y = first; y < first + rows; ++y, out += stride) {
         const uint64_t rowFirst = uint64_t(y) * width;
         uint64_t x = 0;
@@ -158,7 +167,7 @@ void TvqRowsToTriples(TvqFile* tvq, const TvqPalette& palette, int32_t first, in
             if (count > kTvqBlockWords)
                 count = kTvqBlockWords;
             const uint8_t* words = TvqWords(tvq, rowFirst + x, count, end - rowFirst - x);
-            TvqWordsToTriples(palette, words, size_t(count), out + 3 * x, bgr);
+            TvqWordsToTriples(table, words, size_t(count), out + 3 * x);
             x += count;
         }
         for (; x < width; ++x)

@@ -54,9 +54,16 @@ inline uint32_t TvqWordColour(const TvqPalette& palette, uint16_t word) {
 // (1 for a lone byte, else 2).
 uint16_t TvqPastEndWord(const uint8_t* last, size_t count);
 
-// `count` little-endian words as 8-bit triples: red, green, blue, or blue first when `bgr`.
-void TvqWordsToTriples(const TvqPalette& palette, const uint8_t* words, size_t count, uint8_t* out,
-                       bool bgr);
+// Every word's colour as the three bytes a file stores, red first, or blue first when
+// `bgr`, in the first three bytes of each entry (256 KiB: build one, use it for many rows).
+struct TvqTripleTable {
+    uint8_t triple[65536][4];
+};
+void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* table);
+
+// `count` little-endian words as triples of the table's byte order.
+void TvqWordsToTriples(const TvqTripleTable& table, const uint8_t* words, size_t count,
+                       uint8_t* out);
 
 // --- reading a file in blocks -----------------------------------------------------------
 struct TvqFile {
@@ -84,5 +91,5 @@ const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t a
 
 // Rows first .. first + rows - 1 (all inside the image) as triples, `stride` bytes apart
 // in `out`. Pixels past the file's end take the past-end colour.
-void TvqRowsToTriples(TvqFile* tvq, const TvqPalette& palette, int32_t first, int32_t rows,
-                      uint8_t* out, size_t stride, bool bgr);
+void TvqRowsToTriples(TvqFile* tvq, const TvqTripleTable& table, int32_t first, int32_t rows,
+                      uint8_t* out, size_t stride);

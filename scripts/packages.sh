@@ -1,9 +1,20 @@
 # The Debian packages each stage needs; sourced by the run and test scripts.
 BUILD_PACKAGES=(build-essential cmake pkg-config libgtest-dev libbenchmark-dev
-                libgdk-pixbuf-2.0-dev libfltk1.3-dev python3)
+                libgdk-pixbuf-2.0-dev libfltk1.3-dev)
+# tools/make_assets.py --check runs among the tests.
+BUILD_PACKAGES+=(python3)
+# The gdk-pixbuf loader module's tests run the thumbnailer (libgdk-pixbuf2.0-bin) on TVQ
+# files known by a MIME database of their own (shared-mime-info).
+BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
+# The converter parses options with CLI11 and writes PNG files with libspng.
+BUILD_PACKAGES+=(libcli11-dev libspng-dev)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
 # and send close requests through Xlib; the fonts draw the menu; GTK 2 gives the desktop
 # file chooser, which the tests drive besides FLTK's own.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads
+# the screen through python3-xlib, as the GUI tests read it through Xlib).
+WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64
+                       xvfb xauth xdotool python3 python3-xlib)

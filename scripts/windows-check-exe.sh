@@ -21,7 +21,8 @@ for dll in $imports; do
   esac
 done
 
-# Resource types: 16 is the version block, 24 a manifest (there must be none, see README).
+# Resource types, as objdump prints them in hexadecimal: 0x10 (16) is the version block,
+# 0x18 (24) a manifest (there must be none, see README).
 types=$(sed -n '/The .rsrc Resource Directory/,$p' <<<"$headers" |
   sed -n 's/^0[0-9a-f]*   Entry: ID: 0x0*\([0-9a-f]*\),.*/\1/p')
 grep -qx 10 <<<"$types" || fail "no VERSIONINFO"

@@ -20,12 +20,13 @@ if [ "${1:-}" = --under-x ]; then
   # The .exe as it ships where Wine can run it; else its 64-bit twin.
   exe=build/windows/zod-edozuv.exe
   [ "$preset" = windows-x64-tests ] && exe=build/windows-x64-tests/zod-edozuv.exe
-  python3 tests/windows/e2e_test.py "$exe" assets/intro.bmp
+  # Debian's own Python, which has python3-xlib, whatever else is first on PATH.
+  /usr/bin/python3 tests/windows/e2e_test.py "$exe" assets/intro.bmp
   exit
 fi
 
-scripts/ensure-packages.sh g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64 \
-  xvfb xauth xdotool imagemagick python3
+source scripts/packages.sh
+scripts/ensure-packages.sh "${WINDOWS_TEST_PACKAGES[@]}"
 
 # The program as it ships.
 cmake --preset windows

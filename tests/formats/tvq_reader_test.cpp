@@ -62,6 +62,7 @@ TEST_F(TvqReader, DecodesWordsAtEachFactor) {
         {0x0020, 8, RGB(0, 0, 0)},       // bit 5 is not a channel
         {0xFFFF, 9, RGB(255, 255, 255)}, // 279 saturates
         {0xE71C, 9, RGB(252, 252, 252)}, // 252 stays below it
+        {0xFFFF, -3, RGB(0, 0, 0)},      // a settings file may hold "-3": no channel below 0
         {0xFFFF, INT32_MIN, RGB(0, 0, 0)}, {0xF800, INT32_MAX, RGB(255, 0, 0)}, // no overflow
     };
     for (const Case& c : cases) {

@@ -1,5 +1,6 @@
 // The common file dialogs answered by the headless host: what lands in the program's record
 // and buffers, and what the host is asked.
+#include "common/little_endian.h"
 #include "platform/hosts/headless.h"
 #include "tests/support/temp_dir.h"
 
@@ -35,6 +36,7 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
         {true, "a.b/pic", "bmp", 0, "a.b/pic.bmp", 0}, // a dot in a folder is no extension
         {false, "pic", "tvq", OFN_FILEMUSTEXIST, "pic.tvq", 0},
         {false, "a.b", nullptr, OFN_FILEMUSTEXIST, "", 0}, // a folder is no file
+        {false, "missing.tvq", nullptr, OFN_FILEMUSTEXIST, "", 0},
         {true, PathOfLength(kMaxFile - 1, "x.bmp"), "bmp", 0, PathOfLength(kMaxFile - 1, "x.bmp"),
          0},
         {true, PathOfLength(kMaxFile, "x.bmp"), "bmp", 0, "", FNERR_BUFFERTOOSMALL},
@@ -74,7 +76,7 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
             EXPECT_EQ(title[8], 0x7E) << row;
         } else if (c.error == FNERR_BUFFERTOOSMALL) {
             // As Windows does: the size needed in the first two bytes, nothing else copied.
-            EXPECT_EQ(uint8_t(file[0]) | uint8_t(file[1]) << 8, int(kMaxFile + 1)) << row;
+            EXPECT_EQ(ReadLe16(reinterpret_cast<uint8_t*>(file)), kMaxFile + 1) << row;
             EXPECT_EQ(std::string(file + 2), kBefore.substr(2)) << row;
         } else {
             EXPECT_EQ(std::string(file), kBefore) << row;

@@ -30,18 +30,6 @@ std::string Nested(int depth) {
     return text + std::string(size_t(depth) + 1, '}');
 }
 
-TEST(Resources, MenuBarIsExactlyTheTable) {
-    const Menu* menu = FindMenuResource("tvq_menu"); // names are case-insensitive
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(Describe(menu->popups), "&File=0;>&Exit=4;"
-                                      "&Export=0;>&TVQ File=1g;>&BMP File=2;"
-                                      "&Import=0;>&TVQ File=6;>&BMP File=7;"
-                                      "&Color Amplification=0;>Level &1 <-- low=10;>Level &2=11;"
-                                      ">Level &3 <-- medium=12;>Level &4=13;>Level &5 <-- high=14;"
-                                      "&Help=0;>&About=3;");
-    EXPECT_EQ(FindMenuResource("NO_SUCH_MENU"), nullptr);
-}
-
 TEST(Resources, IconAndCursorDecodeWithTheirHotSpot) {
     const Image* cursor = FindCursorResource("tvq_cursor");
     for (const Image* image : {FindIconResource("TVQ_BIG"), cursor}) {
@@ -56,7 +44,7 @@ TEST(Resources, IconAndCursorDecodeWithTheirHotSpot) {
     EXPECT_EQ(FindIconResource("TVQ_CURSOR"), nullptr); // kinds are kept apart
 }
 
-// Our own script is read by the menu tests above; these are forms it does not use yet.
+// Our own script is read by the menu test of the shell; these are forms it does not use.
 TEST(ResourceScript, ReadsTheSubsetItUses) {
     const char* text =
         "#include <winver.h>\n#define X \\\n  1\n/* a\n MENU */ M MENU DISCARDABLE\nbegin "

@@ -55,7 +55,8 @@ struct ReadCase {
     int32_t factor;
 };
 
-// Whatever the file holds, reading it never rewrites it and never complains.
+// Whatever the file holds, reading it never rewrites it and never complains. Out of range
+// or no number: the default.
 TEST_F(SettingsTest, ReadsTheLeadingNumberOrFallsBackToTheDefault) {
     const ReadCase cases[] = {
         {"8", 8},
@@ -85,21 +86,6 @@ TEST_F(SettingsTest, ReadsTheLeadingNumberOrFallsBackToTheDefault) {
     }
     ExpectBoxes({});
     EXPECT_TRUE(host.QuitRequests().empty());
-}
-
-TEST_F(SettingsTest, FirstRunTellsTheUserAndCreatesTheDefault) {
-    EXPECT_EQ(ReadSettings(kOwner), 3);
-    ExpectBoxes({kReadBox});
-    EXPECT_EQ(ReadFileBytes(settings.File()), "3");
-    EXPECT_TRUE(host.QuitRequests().empty());
-}
-
-TEST_F(SettingsTest, FolderThatCannotExistGivesBothBoxesAndAQuitRequest) {
-    WriteFileBytes(dir.File("plain-file"), "x");
-    zod::test::SettingsFolder impossible(dir.File("plain-file") + "/config");
-    EXPECT_EQ(ReadSettings(kOwner), 3);
-    ExpectBoxes({kReadBox, kCreateBox});
-    EXPECT_EQ(host.QuitRequests(), std::vector<int>{0});
 }
 
 TEST_F(SettingsTest, WritesTheBareNumber) {

@@ -12,11 +12,6 @@ namespace {
 
 using Export = Scenario;
 
-uint32_t Field32(const std::string& file, size_t at) {
-    return uint32_t(uint8_t(file[at])) | uint32_t(uint8_t(file[at + 1])) << 8 |
-           uint32_t(uint8_t(file[at + 2])) << 16 | uint32_t(uint8_t(file[at + 3])) << 24;
-}
-
 TEST_F(Export, RightAfterStartWritesAnEmptyImageAndShowsIt) {
     StoreSettings("3");
     ExportBmp("empty.bmp");
@@ -25,11 +20,7 @@ TEST_F(Export, RightAfterStartWritesAnEmptyImageAndShowsIt) {
         EXPECT_EQ(std::string(CurrentPath), Path("empty.bmp"));
     });
     Run();
-    const std::string file = ReadFileBytes(Path("empty.bmp"));
-    ASSERT_EQ(file.size(), 54u);
-    EXPECT_EQ(Field32(file, 2), 54u);
-    EXPECT_EQ(Field32(file, 18), 0u);
-    EXPECT_EQ(Field32(file, 22), 0u);
+    EXPECT_EQ(ReadFileBytes(Path("empty.bmp")), Bmp24Bytes(0, 0, nullptr));
 }
 
 TEST_F(Export, ReplacesAnExistingFileWithoutAsking) {
@@ -131,8 +122,8 @@ struct ExtentCase {
     int16_t width;
     int16_t height;
     bool written;
-    uint32_t fileWidth;
-    uint32_t fileHeight;
+    int fileWidth;
+    int fileHeight;
 };
 
 class OddExtent : public Scenario, public ::testing::WithParamInterface<ExtentCase> {};
@@ -145,15 +136,10 @@ TEST_P(OddExtent, NeverCrashesAndWritesOnlyWhatItCan) {
     ExportBmp("out.bmp");
     Run();
     EXPECT_EQ(host.MessageBoxes().size(), c.written ? 0u : 1u);
-    const std::string file = ReadFileBytes(Path("out.bmp"));
-    if (!c.written) {
-        EXPECT_FALSE(FileExists(Path("out.bmp")));
-        return;
+    EXPECT_EQ(FileExists(Path("out.bmp")), c.written);
+    if (c.written) { // headers only: no pixel to write
+        EXPECT_EQ(ReadFileBytes(Path("out.bmp")), Bmp24Bytes(c.fileWidth, c.fileHeight, nullptr));
     }
-    ASSERT_GE(file.size(), 54u);
-    EXPECT_EQ(Field32(file, 18), c.fileWidth);
-    EXPECT_EQ(Field32(file, 22), c.fileHeight);
-    EXPECT_EQ(file.size(), Field32(file, 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(

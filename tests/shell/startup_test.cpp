@@ -9,8 +9,12 @@ const char kReadErrorCaption[] = "Initialization Error";
 using Startup = Scenario;
 
 TEST_F(Startup, FirstStartTellsTheUserAndStoresTheDefault) {
-    Check([] { EXPECT_EQ(AmplificationFactor, 3); });
+    Check([&] {
+        EXPECT_EQ(AmplificationFactor, 3);
+        EXPECT_TRUE(host.QuitRequests().empty());
+    });
     EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(host.ScriptRanOut()); // the step above ran: the program did not leave
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
     const RecordedMessageBox& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.caption, kReadErrorCaption);

@@ -42,6 +42,7 @@ COLORREF ClientPixel(int x, int y) {
 
 using TypicalRun = Scenario;
 
+// Every level redraws the file at its own factor, down as well as up; the last is saved.
 TEST_F(TypicalRun, ImportAmplifyExportExit) {
     StoreSettings("3");
     WriteFile("sample.tvq", TvqBytes(kWidth, kHeight, Pattern()));
@@ -53,32 +54,11 @@ TEST_F(TypicalRun, ImportAmplifyExportExit) {
         EXPECT_EQ(CurrentExtent.width, kWidth);
         EXPECT_EQ(CurrentExtent.height, kHeight);
     });
-    Choose(IDM_LEVEL5);
-    Check([&] { ExpectPatternOnScreen(8, ClientPixel); });
-    ExportBmp("out.bmp");
-    Check([&] {
-        EXPECT_EQ(ReadFileBytes(Path("out.bmp")), ExpectedExport(8));
-        EXPECT_EQ(CurrentViewMode, VIEW_BITMAP);
-        EXPECT_EQ(std::string(CurrentPath), Path("out.bmp"));
-        // The next paint shows the written file, which looks the same.
-        ExpectPatternOnScreen(8, ClientPixel);
-    });
-    Choose(IDM_EXIT);
-    EXPECT_EQ(Run(), 0);
-    EXPECT_FALSE(host.ScriptRanOut());
-    EXPECT_EQ(SettingsContent(), "8");
-    EXPECT_TRUE(host.MessageBoxes().empty());
-}
-
-TEST_F(TypicalRun, LevelsRedrawTheTvqImageAtTheirFactors) {
-    StoreSettings("3");
-    WriteFile("sample.tvq", TvqBytes(kWidth, kHeight, Pattern()));
-    ImportTvq("sample.tvq");
     const struct {
         int command;
         int factor;
-    } levels[] = {{IDM_LEVEL1, 2}, {IDM_LEVEL2, 3}, {IDM_LEVEL3, 4},
-                  {IDM_LEVEL4, 6}, {IDM_LEVEL5, 8}, {IDM_LEVEL1, 2}};
+    } levels[] = {{IDM_LEVEL5, 8}, {IDM_LEVEL1, 2}, {IDM_LEVEL2, 3},
+                  {IDM_LEVEL3, 4}, {IDM_LEVEL4, 6}, {IDM_LEVEL5, 8}};
     for (const auto& level : levels) {
         Choose(level.command);
         Check([&] {
@@ -87,7 +67,19 @@ TEST_F(TypicalRun, LevelsRedrawTheTvqImageAtTheirFactors) {
             ExpectPatternOnScreen(level.factor, ClientPixel);
         });
     }
-    Run();
+    ExportBmp("out.bmp");
+    Check([&] {
+        EXPECT_EQ(ReadFileBytes(Path("out.bmp")), ExpectedExport(8));
+        EXPECT_EQ(CurrentViewMode, VIEW_BITMAP);
+        EXPECT_EQ(std::string(CurrentPath), Path("out.bmp"));
+        // The next paint shows the written file, read back through LoadImageA.
+        ExpectPatternOnScreen(8, ClientPixel);
+    });
+    Choose(IDM_EXIT);
+    EXPECT_EQ(Run(), 0);
+    EXPECT_FALSE(host.ScriptRanOut());
+    EXPECT_EQ(SettingsContent(), "8");
+    EXPECT_TRUE(host.MessageBoxes().empty());
 }
 
 TEST_F(TypicalRun, ExportOfABitmapOnViewCopiesItsPixels) {

@@ -32,31 +32,10 @@ HWND PlainWindow(DWORD style, int x, int y, int width, int height, const char* m
                            nullptr, nullptr);
 }
 
-void FillDc(HDC dc, int width, int height, const std::function<COLORREF(int, int)>& colour) {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            SetPixel(dc, x, y, colour(x, y));
-}
-
 void ExpectScreen(int width, int height, const std::function<COLORREF(int, int)>& want) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             ASSERT_EQ(ScreenPixel(x, y), want(x, y)) << x << "," << y;
-}
-
-MemorySurface::MemorySurface(int width, int height, COLORREF fill) {
-    HDC screen = GetDC(nullptr);
-    dc_ = CreateCompatibleDC(screen);
-    bitmap_ = CreateCompatibleBitmap(screen, width, height);
-    ReleaseDC(nullptr, screen);
-    old_ = SelectObject(dc_, bitmap_);
-    FillDc(dc_, width, height, [fill](int, int) { return fill; });
-}
-
-MemorySurface::~MemorySurface() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
 }
 
 } // namespace zod::test

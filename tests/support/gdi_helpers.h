@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "tests/support/memory_surface.h"
 
 #include <functional>
 #include <vector>
@@ -15,26 +16,7 @@ std::vector<LONG> Box(const RECT& r);
 HWND PlainWindow(DWORD style, int x, int y, int width, int height, const char* menu = nullptr,
                  HBRUSH background = nullptr);
 
-void FillDc(HDC dc, int width, int height, const std::function<COLORREF(int, int)>& colour);
-
 // Every screen pixel as `want` says, or a failure naming the first that is not.
 void ExpectScreen(int width, int height, const std::function<COLORREF(int, int)>& want);
-
-// A memory context with a bitmap of its own, every pixel set to `fill`.
-class MemorySurface {
-  public:
-    MemorySurface(int width, int height, COLORREF fill);
-    ~MemorySurface();
-    MemorySurface(const MemorySurface&) = delete;
-    MemorySurface& operator=(const MemorySurface&) = delete;
-    HDC dc() const { return dc_; }
-    HBITMAP bitmap() const { return bitmap_; }
-    COLORREF Pixel(int x, int y) const { return GetPixel(dc_, x, y); }
-
-  private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-};
 
 } // namespace zod::test

@@ -1,5 +1,7 @@
-// Image files made by tests, written without the program's own code.
+// Image files made by tests, written without the program's own readers and writers.
 #pragma once
+
+#include "common/little_endian.h"
 
 #include <cstdint>
 #include <functional>
@@ -7,6 +9,14 @@
 #include <vector>
 
 namespace zod::test {
+
+// Byte `at` of a file held in a string, for the little-endian helpers of common/.
+inline const uint8_t* BytesAt(const std::string& file, size_t at) {
+    return reinterpret_cast<const uint8_t*>(file.data()) + at;
+}
+inline uint8_t* BytesAt(std::string& file, size_t at) {
+    return reinterpret_cast<uint8_t*>(&file[at]);
+}
 
 // A TVQ file: 32-byte header with width and height, then the given pixel words.
 std::string TvqBytes(int16_t width, int16_t height, const std::vector<uint16_t>& words);

@@ -25,12 +25,12 @@ std::string SettingsFolder::File() const {
     return configHome_ + "/zod-edozuv/RARURI.ini";
 }
 
-FullDisk::FullDisk() {
+FullDisk::FullDisk(unsigned long long bytesLeft) {
     rlimit limit;
     getrlimit(RLIMIT_FSIZE, &limit);
     savedLimit_ = limit.rlim_cur;
     savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    limit.rlim_cur = 0;
+    limit.rlim_cur = bytesLeft;
     setrlimit(RLIMIT_FSIZE, &limit);
 }
 

@@ -20,11 +20,11 @@ class SettingsFolder {
     bool hadConfig_ = false;
 };
 
-// Makes every file write of this process fail with "file too large" while alive, as a
-// full disk would.
+// While alive, makes every write of this process past `bytesLeft` bytes into a file fail
+// with "file too large" (not SIGXFSZ), as a disk that fills up would.
 class FullDisk {
   public:
-    FullDisk();
+    explicit FullDisk(unsigned long long bytesLeft = 0);
     ~FullDisk();
     FullDisk(const FullDisk&) = delete;
     FullDisk& operator=(const FullDisk&) = delete;

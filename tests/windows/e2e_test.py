@@ -3,24 +3,90 @@
 
 Usage: e2e_test.py PROGRAM.exe INTRO.bmp
 Needs DISPLAY (an Xvfb screen), WINEPREFIX (a throwaway prefix: c:\\windows\\RARURI.ini
-lives there), xdotool and ImageMagick. Every wait polls for its condition, with a limit.
+lives there), xdotool and python3-xlib. As the Linux GUI tests do, it reads the screen
+through Xlib and the files byte by byte. Every wait polls for its condition, with a limit.
 """
 
 import os
+import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import time
 
+from Xlib import X, display
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUN_WINDOWS_PROGRAM = os.path.join(HERE, "..", "..", "scripts", "windows-wine.sh")
-CONVERT = "/usr/bin/convert"  # ImageMagick itself, whatever else is first on PATH
 LIMIT = 60.0  # seconds for any one condition; Wine's first window can be slow
 
 
 class Failure(Exception):
     pass
+
+
+def amplified(word, factor):
+    """The reference: the (red, green, blue) a TVQ word shows at an amplification factor.
+    Bit 5 is no channel; each channel is multiplied and clamped to 0..255."""
+    return bytes(max(0, min(255, c * factor)) for c in (word >> 11, (word >> 6) & 31, word & 31))
+
+
+def rgb_rows(data, width, height, stride, pixel, top_first):
+    """Rows of red-green-blue bytes, top row first, from pixels of `pixel` bytes stored
+    blue first."""
+    rows = []
+    for y in range(height):
+        start = (y if top_first else height - 1 - y) * stride
+        row = data[start:start + width * pixel]
+        rgb = bytearray(width * 3)
+        rgb[0::3], rgb[1::3], rgb[2::3] = row[2::pixel], row[1::pixel], row[0::pixel]
+        rows.append(bytes(rgb))
+    return rows
+
+
+def read_bmp24(data):
+    """The rows of a bottom-up 24-bit BMP file, after checking its headers."""
+    offset, header_size = struct.unpack_from("<II", data, 10)
+    width, height, planes, bits = struct.unpack_from("<iiHH", data, 18)
+    stride = (width * 3 + 3) // 4 * 4
+    if (data[:2], header_size, planes, bits, offset + stride * height) != (b"BM", 40, 1, 24,
+                                                                          len(data)):
+        raise Failure("not a 24-bit BMP file of %d x %d pixels" % (width, height))
+    return rgb_rows(data[offset:], width, height, stride, 3, False)
+
+
+def screenshot():
+    """The whole screen as rows of red-green-blue bytes, top row first."""
+    screen = display.Display().screen()
+    width, height = screen.width_in_pixels, screen.height_in_pixels
+    image = screen.root.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
+    return rgb_rows(image.data, width, height, width * 4, 4, True)
+
+
+def save_screenshot(path):
+    rows = screenshot()
+    with open(path, "wb") as file:
+        file.write(b"P6 %d %d 255\n" % (len(rows[0]) // 3, len(rows)) + b"".join(rows))
+
+
+def shows(image, position, screen=None):
+    """Whether the screen shows the image's rows with their top-left corner at position."""
+    left, top = position
+    screen = screen or screenshot()
+    return all(screen[top + y][left * 3:left * 3 + len(row)] == row for y, row in enumerate(image))
+
+
+def find_on_screen(image):
+    """Where the screen shows the image's rows, or None."""
+    screen = screenshot()
+    for top in range(len(screen) - len(image) + 1):
+        at = screen[top].find(image[0])
+        while at >= 0:
+            if at % 3 == 0 and shows(image, (at // 3, top), screen):
+                return at // 3, top
+            at = screen[top].find(image[0], at + 1)
+    return None
 
 
 def wait_for(what, condition, limit=LIMIT):
@@ -73,48 +139,19 @@ def choose(window, menu, item, opens_dialog=False):
 def answer_file_dialog(name, path):
     dialog = wait_window(name)
     subprocess.run(["xdotool", "windowfocus", "--sync", dialog], check=True)
-    subprocess.run(["xdotool", "type", "--delay", "5", windows_path(path)], check=True)
+    subprocess.run(["xdotool", "type", "--delay", "5", "Z:" + path.replace("/", "\\")],
+                   check=True)
     subprocess.run(["xdotool", "key", "Return"], check=True)
     wait_for('the "%s" dialog to close' % name, lambda: not visible_window(name))
 
 
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def read_ppm(data):
-    """(width, height, rgb bytes) of a binary PPM with 8-bit samples."""
-    fields = []
-    at = 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        if data[at:at + 1] == b"#":
-            at = data.index(b"\n", at)
-            continue
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    if fields[0] != b"P6" or fields[3] != b"255":
-        raise Failure("unexpected picture format %r" % fields)
-    width, height = int(fields[1]), int(fields[2])
-    return width, height, data[at + 1:at + 1 + width * height * 3]
-
-
-def screenshot():
-    return read_ppm(subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"],
-                                   capture_output=True, check=True).stdout)
-
-
-def save_screenshot(path):
-    subprocess.run(["import", "-window", "root", path])
+def settings_path(prefix):
+    return os.path.join(prefix, "drive_c", "windows", "RARURI.ini")
 
 
 def read_settings(prefix):
     try:
-        with open(os.path.join(prefix, "drive_c", "windows", "RARURI.ini"), "rb") as file:
+        with open(settings_path(prefix), "rb") as file:
             return file.read()
     except FileNotFoundError:
         return None
@@ -135,28 +172,13 @@ def make_tvq(path, width, height):
     return words
 
 
-def expected_pixels(words, width, height, factor):
-    """The pixel array a 24-bit BMP of the drawn TVQ image holds: bottom row first,
-    blue-green-red, rows padded to four bytes."""
-    stride = (width * 3 + 3) // 4 * 4
-    rows = bytearray()
-    for y in reversed(range(height)):
-        row = bytearray()
-        for x in range(width):
-            word = words[y * width + x]
-            red, green, blue = (min(255, c * factor)
-                                for c in (word >> 11, (word >> 6) & 31, word & 31))
-            row += bytes((blue, green, red))
-        rows += row + bytes(stride - len(row))
-    return bytes(rows)
-
-
 class Program:
     def __init__(self, exe, folder):
         self.process = subprocess.Popen([RUN_WINDOWS_PROGRAM, exe], cwd=folder)
 
     def wait_exit(self):
         wait_for("the program to end", lambda: self.process.poll() is not None)
+        return self.process.returncode
 
     def stop(self):
         if self.process.poll() is None:
@@ -168,6 +190,19 @@ def check(condition, message):
     if not condition:
         raise Failure(message)
     print("ok:", message)
+
+
+def settings_cannot_be_created(exe, folder, prefix):
+    os.mkdir(settings_path(prefix))  # a folder where the file should be
+    program = Program(exe, folder)
+    try:
+        press(wait_window("Initialization Error", program), "Return")
+        press(wait_window("CRITICAL ERROR", program), "Return")
+        check(program.wait_exit() == 0, 'a folder in place of RARURI.ini: "CRITICAL ERROR", '
+              "then the program ends")
+    finally:
+        program.stop()
+        os.rmdir(settings_path(prefix))
 
 
 def first_start(exe, folder, prefix):
@@ -184,89 +219,66 @@ def first_start(exe, folder, prefix):
         program.stop()
 
 
-def intro_shown(intro, position):
-    intro_width, intro_height, intro_rgb = intro
-    left, top = position
-    width, _, screen = screenshot()
-    for y in range(intro_height):
-        at = ((top + y) * width + left) * 3
-        if screen[at:at + intro_width * 3] != intro_rgb[y * intro_width * 3:(y + 1) * intro_width * 3]:
-            return False
-    return True
-
-
 def typical_run(exe, intro_path, folder, prefix):
-    intro = read_ppm(subprocess.run([CONVERT, intro_path, "-depth", "8", "ppm:-"],
-                                    capture_output=True, check=True).stdout)
-    screen_width, screen_height, _ = screenshot()
+    with open(intro_path, "rb") as file:
+        intro = read_bmp24(file.read())
+    screen = screenshot()
     # Centred on the screen, ten pixels to the left.
-    position = (screen_width // 2 - intro[0] // 2 - 10, screen_height // 2 - intro[1] // 2)
+    intro_at = (len(screen[0]) // 6 - len(intro[0]) // 6 - 10, len(screen) // 2 - len(intro) // 2)
 
-    width, height = 64, 48
+    width, height = 63, 48  # rows of 189 bytes: BMP rows need padding
     tvq = os.path.join(folder, "sample.tvq")
     words = make_tvq(tvq, width, height)
+    at = {factor: [b"".join(amplified(w, factor) for w in words[y * width:(y + 1) * width])
+                   for y in range(height)] for factor in (2, 8)}
     exported = os.path.join(folder, "export.bmp")
 
     program = Program(exe, folder)
     try:
         window = wait_window("ZOD Edozuv", program)
-        wait_for("the intro picture at %s" % (position,), lambda: intro_shown(intro, position), 20)
+        wait_for("the intro picture at %s" % (intro_at,), lambda: shows(intro, intro_at), 20)
         check(visible_window("Initialization Error") is None, "no box once the file exists")
-        check(True, "the intro picture is centred, ten pixels to the left, at %s" % (position,))
+        check(True, "the intro picture is centred, ten pixels to the left, at %s" % (intro_at,))
 
         choose(window, "i", "t", opens_dialog=True)
         answer_file_dialog("Open", tvq)
         choose(window, "c", "5")
+        image_at = wait_for("the TVQ image at factor 8", lambda: find_on_screen(at[8]))
+        check(True, "Level 5 shows the TVQ image at factor 8, at %s" % (image_at,))
+
         choose(window, "e", "b", opens_dialog=True)
         answer_file_dialog("Save As", exported)
         wait_for("the exported file", lambda: os.path.exists(exported))
-
         with open(exported, "rb") as file:
-            bmp = file.read()
-        offset, = struct.unpack_from("<I", bmp, 10)
-        check(struct.unpack_from("<iiHH", bmp, 18) == (width, height, 1, 24),
-              "the export is a %d x %d 24-bit BMP" % (width, height))
-        pixels = expected_pixels(words, width, height, 8)
-        got = bmp[offset:]
-        if got != pixels:
-            save_screenshot(os.path.join(folder, "screen-at-failure.png"))
-            stride = (width * 3 + 3) // 4 * 4
-            wrong = [i for i in range(min(len(got), len(pixels))) if got[i] != pixels[i]]
-            first = wrong[0] if wrong else min(len(got), len(pixels))
-            raise Failure("exported pixels differ from the TVQ at factor 8 in %d bytes, the "
-                          "first at x %d, y %d (file holds %d pixel bytes, expected %d)"
-                          % (len(wrong), first % stride // 3, height - 1 - first // stride,
-                             len(got), len(pixels)))
-        check(True, "Level 5 export equals the TVQ pixels at factor 8, byte for byte")
-        export_past_screen_edges(window, folder, screen_width, screen_height)
+            check(read_bmp24(file.read()) == at[8], "the export is a 24-bit BMP of those pixels")
+
+        # Level 1 leaves the written file on view; the TVQ image at factor 2, and then the
+        # written file through Windows' own loader, must replace what is on the screen.
+        choose(window, "c", "1")
+        choose(window, "i", "t", opens_dialog=True)
+        answer_file_dialog("Open", tvq)
+        wait_for("the TVQ image at factor 2", lambda: shows(at[2], image_at))
+        choose(window, "i", "b", opens_dialog=True)
+        answer_file_dialog("Open", exported)
+        wait_for("the exported file on view", lambda: shows(at[8], image_at))
+        check(True, "Level 1 shows factor 2; the exported file shows as it was written")
+        export_past_screen_edges(window, folder, image_at)
 
         choose(window, "f", "e")
         program.wait_exit()
-        check(read_settings(prefix) == b"8", 'File > Exit leaves RARURI.ini holding "8"')
+        check(read_settings(prefix) == b"2", 'File > Exit leaves RARURI.ini holding "2"')
+    except Failure:
+        save_screenshot(os.path.join(folder, "screen-at-failure.ppm"))
+        raise
     finally:
         program.stop()
 
 
-def capture(screen, screen_width, screen_height, top, width, height):
-    """The pixel array of a width x height capture of the screen from (0, top): what the
-    screen shows, black beyond its edges."""
-    stride = (width * 3 + 3) // 4 * 4
-    shown = min(width, screen_width)
-    rows = bytearray()
-    for y in reversed(range(height)):
-        row = bytearray(stride)
-        if top + y < screen_height:
-            at = (top + y) * screen_width * 3
-            rgb = screen[at:at + shown * 3]
-            row[0:shown * 3:3], row[1:shown * 3:3], row[2:shown * 3:3] = rgb[2::3], rgb[1::3], rgb[0::3]
-        rows += row
-    return bytes(rows)
-
-
-def export_past_screen_edges(window, folder, screen_width, screen_height):
+def export_past_screen_edges(window, folder, image_at):
     """An image running past the screen's right and bottom edges exports what the screen
-    shows, black beyond, and the image is in it."""
-    width, height = screen_width + 37, screen_height
+    shows of it, black beyond the edges."""
+    screen = screenshot()
+    width, height = len(screen[0]) // 3 + 37, len(screen)
     tvq = os.path.join(folder, "wide.tvq")
     words = make_tvq(tvq, width, height)
     exported = os.path.join(folder, "wide.bmp")
@@ -276,21 +288,14 @@ def export_past_screen_edges(window, folder, screen_width, screen_height):
     answer_file_dialog("Save As", exported)
     wait_for("the exported file", lambda: os.path.exists(exported))
     with open(exported, "rb") as file:
-        bmp = file.read()
-    offset, = struct.unpack_from("<I", bmp, 10)
-    got = bmp[offset:]
-    stride = (width * 3 + 3) // 4 * 4
-    top_row = expected_pixels(words[:64], 64, 1, 8)[:64 * 3]
-    check(got[len(got) - stride:len(got) - stride + 64 * 3] == top_row,
-          "an export past the screen's edges holds the image's top-left corner")
-    _, _, screen = screenshot()
-    # The drawing area starts under Wine's menu bar, whose height is Wine's.
-    if not any(got == capture(screen, screen_width, screen_height, top, width, height)
-               for top in range(1, 60)):
-        save_screenshot(os.path.join(folder, "screen-at-failure.png"))
-        raise Failure("the %d x %d export is not what the screen shows, black beyond"
-                      % (width, height))
-    check(True, "and the rest of what the screen shows, black beyond its edges")
+        rows = read_bmp24(file.read())
+    corner = b"".join(amplified(word, 2) for word in words[:64])
+    check(rows[0][:len(corner)] == corner, "an export past the screen's edges holds the image")
+    left, top = image_at
+    screen = screenshot()
+    shown = [screen[top + y][left * 3:] if top + y < len(screen) else b"" for y in range(height)]
+    check(rows == [row + bytes(width * 3 - len(row)) for row in shown],
+          "and the rest of what the screen shows, black beyond its edges")
 
 
 def main():
@@ -298,19 +303,18 @@ def main():
     prefix = os.environ["WINEPREFIX"]
     folder = tempfile.mkdtemp(prefix="zod-e2e-")
     # The program looks for its intro picture in the working folder.
-    with open(intro_path, "rb") as source, open(os.path.join(folder, "intro.bmp"), "wb") as copy:
-        copy.write(source.read())
-    settings = os.path.join(prefix, "drive_c", "windows", "RARURI.ini")
-    if os.path.exists(settings):
-        os.remove(settings)
+    shutil.copy(intro_path, os.path.join(folder, "intro.bmp"))
+    if os.path.exists(settings_path(prefix)):
+        os.remove(settings_path(prefix))
     try:
+        settings_cannot_be_created(exe, folder, prefix)
         first_start(exe, folder, prefix)
         typical_run(exe, intro_path, folder, prefix)
     except Failure as failure:
         print("FAILED:", failure, "(files kept in %s)" % folder)
         return 1
     print("end-to-end test passed")
-    subprocess.run(["rm", "-rf", folder])
+    shutil.rmtree(folder)
     return 0
 
 

@@ -1,0 +1,97 @@
+#include "converter/convert.h"
+
+#include "converter/encoders.h"
+#include "converter/tvq_input.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace zod::tvq {
+
+namespace {
+
+// Big enough that each write and read is cheap, small enough that a band is still in
+// the caches when the other thread copies it out (4 MiB measured clearly slower).
+constexpr size_t kBandBytes = 1 << 20;
+
+struct OpenedTvq {
+    TvqFile file{};
+    ~OpenedTvq() { CloseTvqFile(&file); }
+};
+
+} // namespace
+
+std::string OutputBeside(const std::string& input, const std::string& folder, bool png) {
+    fs::path output(input);
+    output.replace_extension(png ? ".png" : ".bmp");
+    return folder.empty() ? output.string() : (fs::path(folder) / output.filename()).string();
+}
+
+Converter::Converter(const ConvertSettings& settings, Progress& progress)
+    : settings_(settings), progress_(progress) {
+    MakeTvqPalette(settings.factor, &palette_);
+}
+
+bool Converter::Convert(const std::string& input, const std::string& output, std::string* reason) {
+    TvqFacts facts;
+    if (!ReadTvqFacts(input, &facts, reason))
+        return false;
+    *reason = ConversionRefusal(facts, settings_.maxPixels);
+    if (!reason->empty())
+        return false;
+    std::error_code ignored;
+    if (!settings_.force &&
+        fs::symlink_status(output, ignored).type() != fs::file_type::not_found) {
+        *reason = output + " exists; --force replaces it";
+        return false;
+    }
+    OpenedTvq tvq;
+    if (!OpenTvqFile(input.c_str(), &tvq.file)) {
+        *reason = "cannot read the file";
+        return false;
+    }
+
+    SafeOutput out;
+    const ImageExtent extent = tvq.file.extent;
+    auto encoder = settings_.png ? MakePngEncoder(extent, out) : MakeBmpEncoder(extent, out);
+    const RowLayout layout = encoder->Layout();
+    if (!table_ || tableBgr_ != layout.bgr) {
+        if (!table_)
+            table_ = std::make_unique<TvqTripleTable>();
+        MakeTvqTripleTable(palette_, layout.bgr, table_.get());
+        tableBgr_ = layout.bgr;
+    }
+    const int32_t bandRows = int32_t(std::max<size_t>(1, kBandBytes / layout.stride));
+    const int bands = int((extent.height + bandRows - 1) / bandRows);
+    // Band b's first row and row count, counted from the bottom for bottom-up files.
+    auto rowsOf = [&](int band, int32_t* count) {
+        int32_t first = band * bandRows;
+        *count = std::min(bandRows, extent.height - first);
+        return layout.bottomUp ? extent.height - first - *count : first;
+    };
+    auto fill = [&](int band, uint8_t* bytes) {
+        int32_t count;
+        const int32_t first = rowsOf(band, &count);
+        TvqRowsToTriples(&tvq.file, *table_, first, count, bytes, layout.stride);
+        return !tvq.file.readFailed;
+    };
+    auto empty = [&](int band, uint8_t* bytes) {
+        int32_t count;
+        rowsOf(band, &count);
+        progress_.Update(double(band + 1) / bands);
+        return encoder->WriteRows(bytes, count);
+    };
+
+    bool ok = out.Create(output) && encoder->Start();
+    ok = ok && pipeline_.Run(bands, size_t(bandRows) * layout.stride, fill, empty);
+    ok = ok && encoder->Finish() && out.Commit(settings_.force, settings_.sync);
+    if (!ok)
+        *reason = tvq.file.readFailed ? "the file could not be read to its end" : encoder->Error();
+    if (!ok && reason->empty())
+        *reason = "out of memory"; // the pipeline's buffers or thread
+    return ok;
+}
+
+} // namespace zod::tvq

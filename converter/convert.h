@@ -1,0 +1,40 @@
+// Converting one TVQ file at full size, streamed a band of rows at a time.
+#pragma once
+
+#include "converter/band_pipeline.h"
+#include "converter/progress.h"
+#include "formats/tvq_decode.h"
+
+#include <memory>
+#include <string>
+
+namespace zod::tvq {
+
+struct ConvertSettings {
+    int32_t factor;
+    bool png;
+    bool force;
+    bool sync; // flush each output to the disk before it takes its name
+    uint64_t maxPixels;
+};
+
+// Where `input` is written: beside it, or inside `folder` when one is given, under its
+// own name with the format's lower-case extension.
+std::string OutputBeside(const std::string& input, const std::string& folder, bool png);
+
+class Converter {
+  public:
+    Converter(const ConvertSettings& settings, Progress& progress);
+    // Writes `output` from `input`, or leaves it as it was and gives the reason.
+    bool Convert(const std::string& input, const std::string& output, std::string* reason);
+
+  private:
+    ConvertSettings settings_;
+    Progress& progress_;
+    TvqPalette palette_;
+    std::unique_ptr<TvqTripleTable> table_; // for the order of tableBgr_
+    bool tableBgr_ = false;
+    BandPipeline pipeline_;
+};
+
+} // namespace zod::tvq

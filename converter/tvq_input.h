@@ -1,0 +1,29 @@
+// What a TVQ file's header and length say, and why a file cannot be converted.
+#pragma once
+
+#include "common/types.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zod::tvq {
+
+struct TvqFacts {
+    ImageExtent extent;
+    uint64_t storedWords;  // pixel words the file holds, a lone last byte counting as one
+    uint64_t claimedWords; // width x height, 0 when either is 0 or less
+};
+
+// Reads the size fields and the length of `path`. False with a reason when the file is
+// missing, unreadable, not a regular file or shorter than the size fields.
+bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason);
+
+// Why a file with these facts is not converted, or empty when it can be.
+std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels);
+
+// One line for people, or one JSON object for scripts.
+std::string DescribeFacts(const std::string& path, const TvqFacts& facts);
+std::string FactsAsJson(const std::string& path, const TvqFacts& facts);
+std::string JsonString(const std::string& text);
+
+} // namespace zod::tvq

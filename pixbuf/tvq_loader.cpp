@@ -1,0 +1,273 @@
+// gdk-pixbuf's loader for TVQ images: every GTK program and thumbnailer can show them.
+//
+// Bytes are decoded as they arrive and rows are reported as soon as they are complete.
+// At the end, pixels the file does not hold take its last word's colour, as the viewer
+// draws them. The factor is the viewer's saved one; the file is only read.
+//
+// Refused: a file that ends before the size fields, a size of zero or less, no pixel
+// word, more than 2^28 pixels, and an image of more than 2^24 pixels that the file holds
+// fewer than one word per 64 pixels of. TVQ has no signature, so any file reaching this
+// loader is a TVQ file by its name; a garbage header on a small file would otherwise ask
+// for up to 800 MB of one colour.
+#include "common/types.h"
+#include "formats/tvq_decode.h"
+#include "settings/stored_factor.h"
+
+#include <gdk-pixbuf/gdk-pixbuf-io.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+constexpr uint64_t kAlwaysDecodedPixels = uint64_t(1) << 24;
+constexpr uint64_t kMaxPixelsPerStoredWord = 64;
+
+struct TvqLoad {
+    GdkPixbufModuleSizeFunc sizeFunc = nullptr;
+    GdkPixbufModulePreparedFunc preparedFunc = nullptr;
+    GdkPixbufModuleUpdatedFunc updatedFunc = nullptr;
+    gpointer user = nullptr;
+    TvqPalette palette{};
+    uint8_t header[kTvqSizeFieldsBytes] = {};
+    uint64_t received = 0; // bytes of the file so far
+    ImageExtent extent{0, 0};
+    uint64_t imageWords = 0;
+    bool sizeOnly = false;     // the caller asked for the size alone
+    std::vector<uint8_t> held; // pixel bytes that came before the pixbuf
+    GdkPixbuf* pixbuf = nullptr;
+    uint8_t* pixels = nullptr;
+    size_t stride = 0;
+    uint64_t placed = 0; // words decoded into the pixbuf
+    bool hasOdd = false; // a word's first byte waits for its second
+    uint8_t odd = 0;
+    uint8_t lastWord[2] = {0, 0};
+    int32_t rowsShown = 0;
+
+    ~TvqLoad() {
+        if (pixbuf)
+            g_object_unref(pixbuf);
+    }
+};
+
+G_GNUC_PRINTF(3, 4) bool Fail(GError** error, GdkPixbufError code, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    g_propagate_error(error, g_error_new_valist(GDK_PIXBUF_ERROR, code, format, args));
+    va_end(args);
+    return false;
+}
+
+void ShowRows(TvqLoad& load, int32_t rows) {
+    if (rows > load.rowsShown && load.updatedFunc)
+        load.updatedFunc(load.pixbuf, 0, load.rowsShown, load.extent.width, rows - load.rowsShown,
+                         load.user);
+    load.rowsShown = std::max(load.rowsShown, rows);
+}
+
+// `count` whole words, next in the image, into their rows.
+void PlaceWords(TvqLoad& load, const uint8_t* words, uint64_t count) {
+    const uint64_t width = uint64_t(load.extent.width);
+    if (count == 0)
+        return;
+    memcpy(load.lastWord, words + 2 * (count - 1), 2);
+    while (count > 0) {
+        const uint64_t x = load.placed % width;
+        const uint64_t n = std::min(count, width - x);
+        uint8_t* out = load.pixels + load.placed / width * load.stride + 3 * x;
+        TvqWordsToTriples(load.palette, words, size_t(n), out, false);
+        words += 2 * n;
+        count -= n;
+        load.placed += n;
+    }
+}
+
+// Pixel bytes, next in the file, into the pixbuf; bytes past the image are ignored.
+void PlaceBytes(TvqLoad& load, const uint8_t* data, uint64_t size) {
+    size = std::min(size, 2 * (load.imageWords - load.placed) - (load.hasOdd ? 1 : 0));
+    if (size > 0 && load.hasOdd) {
+        const uint8_t word[2] = {load.odd, data[0]};
+        PlaceWords(load, word, 1);
+        load.hasOdd = false;
+        ++data;
+        --size;
+    }
+    PlaceWords(load, data, size / 2);
+    if (size % 2) {
+        load.odd = data[size - 1];
+        load.hasOdd = true;
+    }
+    ShowRows(load, int32_t(load.placed / uint64_t(load.extent.width)));
+}
+
+bool WithinBound(const TvqLoad& load) {
+    return load.imageWords <= kAlwaysDecodedPixels ||
+           TvqStoredWords(load.received) * kMaxPixelsPerStoredWord >= load.imageWords;
+}
+
+bool MakePixbuf(TvqLoad& load, GError** error) {
+    const int32_t width = load.extent.width;
+    const int32_t height = load.extent.height;
+    load.stride = (size_t(width) * 3 + 3) / 4 * 4;
+    // Zeroed, so that a program showing the image while it loads shows black, not garbage.
+    load.pixels = static_cast<uint8_t*>(g_try_malloc0_n(size_t(height), load.stride));
+    if (load.pixels)
+        load.pixbuf = gdk_pixbuf_new_from_data(
+            load.pixels, GDK_COLORSPACE_RGB, FALSE, 8, width, height, int(load.stride),
+            [](guchar* pixels, gpointer) { g_free(pixels); }, nullptr);
+    if (!load.pixbuf) {
+        g_free(load.pixels);
+        load.pixels = nullptr;
+        return Fail(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
+                    "Not enough memory for a TVQ image of %d × %d pixels", width, height);
+    }
+    if (load.preparedFunc)
+        load.preparedFunc(load.pixbuf, nullptr, load.user);
+    PlaceBytes(load, load.held.data(), load.held.size());
+    std::vector<uint8_t>().swap(load.held);
+    return true;
+}
+
+bool ReadSize(TvqLoad& load, GError** error) {
+    load.extent = TvqExtentFromHeader(load.header);
+    load.imageWords = TvqImageWords(load.extent);
+    const int32_t width = load.extent.width;
+    const int32_t height = load.extent.height;
+    if (load.imageWords == 0)
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "TVQ image has no pixels: %d × %d",
+                    width, height);
+    if (load.imageWords > kMaxPixels)
+        return Fail(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
+                    "TVQ image of %d × %d is larger than 2^28 pixels", width, height);
+    int requestedWidth = width;
+    int requestedHeight = height;
+    if (load.sizeFunc)
+        load.sizeFunc(&requestedWidth, &requestedHeight, load.user);
+    load.sizeOnly = requestedWidth == 0 || requestedHeight == 0;
+    return true;
+}
+
+bool Feed(TvqLoad& load, const uint8_t* data, uint64_t size, GError** error) {
+    // The size fields, then the bytes up to the pixels, which are not used.
+    while (size > 0 && load.received < kTvqPixelsOffset) {
+        if (load.received < kTvqSizeFieldsBytes)
+            load.header[load.received] = *data;
+        ++load.received;
+        ++data;
+        --size;
+        if (load.received == kTvqSizeFieldsBytes && !ReadSize(load, error))
+            return false;
+    }
+    if (size == 0 || load.sizeOnly)
+        return true;
+    load.received += size;
+    if (load.pixbuf) {
+        PlaceBytes(load, data, size);
+        return true;
+    }
+    const uint64_t room = 2 * load.imageWords - load.held.size();
+    load.held.insert(load.held.end(), data, data + std::min(size, room));
+    return !WithinBound(load) || MakePixbuf(load, error);
+}
+
+bool Finish(TvqLoad& load, GError** error) {
+    const int32_t width = load.extent.width;
+    const int32_t height = load.extent.height;
+    if (load.received < kTvqSizeFieldsBytes)
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "TVQ file ends before its size fields");
+    if (load.sizeOnly)
+        return true;
+    if (load.received <= kTvqPixelsOffset)
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                    "TVQ file of %d × %d pixels holds no pixel data", width, height);
+    if (!load.pixbuf)
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                    "TVQ file claims %d × %d pixels but holds too few of them", width, height);
+    if (load.placed < load.imageWords) {
+        const uint16_t pastEnd =
+            load.hasOdd ? TvqPastEndWord(&load.odd, 1) : TvqPastEndWord(load.lastWord, 2);
+        uint8_t word[2] = {uint8_t(pastEnd), uint8_t(pastEnd >> 8)};
+        uint8_t colour[3];
+        TvqWordsToTriples(load.palette, word, 1, colour, false);
+        // The rest of the current row, then whole rows copied from a filled one.
+        const uint64_t row = load.placed / uint64_t(width);
+        uint8_t* first = load.pixels + row * load.stride;
+        for (uint64_t x = load.placed % uint64_t(width); x < uint64_t(width); ++x)
+            memcpy(first + 3 * x, colour, 3);
+        if (row + 1 < uint64_t(height)) {
+            uint8_t* full = first + load.stride;
+            for (int32_t x = 0; x < width; ++x)
+                memcpy(full + 3 * x, colour, 3);
+            for (uint64_t y = row + 2; y < uint64_t(height); ++y)
+                memcpy(load.pixels + y * load.stride, full, size_t(width) * 3);
+        }
+        load.placed = load.imageWords;
+    }
+    ShowRows(load, height);
+    return true;
+}
+
+gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc preparedFunc,
+                   GdkPixbufModuleUpdatedFunc updatedFunc, gpointer user, GError** error) {
+    try {
+        auto* load = new TvqLoad();
+        load->sizeFunc = sizeFunc;
+        load->preparedFunc = preparedFunc;
+        load->updatedFunc = updatedFunc;
+        load->user = user;
+        int32_t factor = kDefaultAmplificationFactor;
+        LoadStoredFactor(&factor); // leaves the default when the file cannot be read
+        MakeTvqPalette(factor, &load->palette);
+        return load;
+    } catch (...) {
+        g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
+                            "Not enough memory to load a TVQ image");
+        return nullptr;
+    }
+}
+
+gboolean LoadIncrement(gpointer context, const guchar* data, guint size, GError** error) {
+    try {
+        return Feed(*static_cast<TvqLoad*>(context), data, size, error);
+    } catch (...) {
+        g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
+                            "Not enough memory to load a TVQ image");
+        return FALSE;
+    }
+}
+
+gboolean StopLoad(gpointer context, GError** error) {
+    auto* load = static_cast<TvqLoad*>(context);
+    const bool ok = Finish(*load, error); // throws nothing: no allocation
+    delete load;
+    return ok;
+}
+
+GdkPixbufModulePattern noSignature[] = {{nullptr, nullptr, 0}};
+gchar mimeType[] = "image/x-tvq";
+gchar* mimeTypes[] = {mimeType, nullptr};
+gchar extension[] = "tvq";
+gchar* extensions[] = {extension, nullptr};
+gchar formatName[] = "tvq";
+gchar description[] = "TVQ image";
+
+} // namespace
+
+extern "C" G_MODULE_EXPORT void fill_vtable(GdkPixbufModule* module) {
+    module->begin_load = BeginLoad;
+    module->load_increment = LoadIncrement;
+    module->stop_load = StopLoad;
+}
+
+extern "C" G_MODULE_EXPORT void fill_info(GdkPixbufFormat* info) {
+    info->name = formatName;
+    info->signature = noSignature;
+    info->description = description;
+    info->mime_types = mimeTypes;
+    info->extensions = extensions;
+    info->flags = 0; // reading the saved factor is not thread-safe
+}

@@ -1,0 +1,255 @@
+// The zod-tvq program run as users run it: files in, files, messages and exit codes out.
+#include "tests/support/image_files.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <spng.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace zod::test {
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+class ZodTvq : public ::testing::Test {
+  protected:
+    // Runs zod-tvq in the folder, with a settings folder of its own and optionally a limit
+    // on the size of any file it writes.
+    Result Run(std::vector<std::string> args, rlim_t fileSizeLimit = RLIM_INFINITY) {
+        args.insert(args.begin(), ZOD_TVQ_PATH);
+        const std::string out = dir.File("stdout.txt"), err = dir.File("stderr.txt");
+        const pid_t child = fork();
+        if (child == 0) {
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+            rlimit limit{fileSizeLimit, fileSizeLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            chdir(work.c_str());
+            std::vector<char*> argv;
+            for (auto& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        Result result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(out),
+                      ReadFileBytes(err)};
+        unlink(out.c_str());
+        unlink(err.c_str());
+        return result;
+    }
+
+    std::string Put(const std::string& name, const std::string& bytes) {
+        WriteFileBytes(work + "/" + name, bytes);
+        return name;
+    }
+    std::string Read(const std::string& name) { return ReadFileBytes(work + "/" + name); }
+
+    TempDir dir;
+    std::string work = dir.File("work"), config = dir.File("config");
+    void SetUp() override { mkdir(work.c_str(), 0700); }
+};
+
+// Pixel (x, y) of an 8-bit RGB PNG as a COLORREF, decoded by libspng.
+std::vector<uint32_t> PngPixels(const std::string& png, int* width) {
+    spng_ctx* context = spng_ctx_new(0);
+    spng_set_png_buffer(context, png.data(), png.size());
+    spng_ihdr header{};
+    size_t size = 0;
+    spng_get_ihdr(context, &header);
+    spng_decoded_image_size(context, SPNG_FMT_RGB8, &size);
+    std::string rgb(size, '\0');
+    EXPECT_EQ(spng_decode_image(context, rgb.data(), size, SPNG_FMT_RGB8, 0), 0);
+    spng_ctx_free(context);
+    *width = int(header.width);
+    std::vector<uint32_t> pixels;
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        pixels.push_back(uint8_t(rgb[i]) | uint8_t(rgb[i + 1]) << 8 | uint8_t(rgb[i + 2]) << 16);
+    return pixels;
+}
+
+uint16_t Noise(size_t i) {
+    return uint16_t((i * 2654435761u) >> 7);
+}
+
+TEST_F(ZodTvq, PixelsMatchAReferenceInBothFormats) {
+    // stored < 0: every word; a trailing lone byte is a word whose high byte is 0.
+    const struct {
+        int16_t width, height;
+        long stored;
+        bool loneByte;
+        int factor;
+    } cases[] = {
+        {1, 1, -1, false, 2},     {3, 2, -1, false, 8}, {5, 3, 7, false, 3},
+        {7, 4, 1, false, 100},    {2, 3, 3, true, 2},   {3, 1, 0, true, 8},
+        {6, 2, -1, false, 0},     {5, 5, 11, true, -3}, {1001, 400, 250000, true, 4},
+        {4096, 64, -1, false, 8},
+    };
+    for (const auto& c : cases) {
+        const size_t pixels = size_t(c.width) * size_t(c.height);
+        std::vector<uint16_t> words(c.stored < 0 ? pixels : size_t(c.stored));
+        for (size_t i = 0; i < words.size(); ++i)
+            words[i] = Noise(i);
+        std::string tvq = TvqBytes(c.width, c.height, words);
+        if (c.loneByte)
+            tvq += char(0xC7);
+        const std::string factor = std::to_string(c.factor);
+        Put("in.tvq", tvq);
+        ASSERT_EQ(Run({"convert", "--force", "--factor", factor, "in.tvq"}).status, 0);
+        ASSERT_EQ(Run({"convert", "--force", "--factor", factor, "--to", "png", "in.tvq"}).status,
+                  0);
+        const std::string bmp = Read("in.bmp");
+        int pngWidth = 0;
+        const std::vector<uint32_t> png = PngPixels(Read("in.png"), &pngWidth);
+        ASSERT_EQ(bmp.size(), 54 + (3 * size_t(c.width) + 3) / 4 * 4 * c.height) << c.width;
+        ASSERT_EQ(png.size(), pixels);
+        ASSERT_EQ(pngWidth, c.width);
+        const uint16_t last = c.loneByte ? 0xC7 : words.empty() ? 0 : words.back();
+        for (size_t i = 0; i < pixels; ++i) {
+            const uint32_t want = AmplifiedColour(i < words.size() ? words[i] : last, c.factor);
+            const int x = int(i % size_t(c.width)), y = int(i / size_t(c.width));
+            ASSERT_EQ(Bmp24Pixel(bmp, x, y), want)
+                << c.width << "x" << c.height << " " << x << "," << y;
+            ASSERT_EQ(png[i], want) << c.width << "x" << c.height << " " << x << "," << y;
+        }
+    }
+}
+
+TEST_F(ZodTvq, DefaultFactorIsTheSavedOneElseThree) {
+    const struct {
+        const char* saved; // nullptr: no settings file
+        int factor;
+    } cases[] = {{nullptr, 3}, {"8\n", 8}, {"  -2 trailing", -2}, {"none", 3}, {"100", 100}};
+    Put("in.tvq", TvqBytes(1, 1, {0xFFFF}));
+    for (const auto& c : cases) {
+        const std::string file = config + "/zod-edozuv/RARURI.ini";
+        if (c.saved) {
+            mkdir(config.c_str(), 0700);
+            mkdir((config + "/zod-edozuv").c_str(), 0700);
+            WriteFileBytes(file, c.saved);
+        }
+        ASSERT_EQ(Run({"convert", "--force", "in.tvq"}).status, 0);
+        EXPECT_EQ(Bmp24Pixel(Read("in.bmp"), 0, 0), AmplifiedColour(0xFFFF, c.factor)) << c.factor;
+        EXPECT_EQ(ReadFileBytes(file), c.saved ? c.saved : "") << "never written";
+        EXPECT_EQ(FileExists(file), c.saved != nullptr);
+    }
+}
+
+TEST_F(ZodTvq, ExistingOutputIsReplacedOnlyWithForce) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        bool replaced;
+    } cases[] = {
+        {{"convert", "in.tvq"}, 1, false},
+        {{"convert", "--to", "png", "in.tvq", "-o", "in.bmp"}, 1, false},
+        {{"convert", "--force", "in.tvq"}, 0, true},
+    };
+    Put("in.tvq", TvqBytes(2, 1, {1, 2}));
+    for (const auto& c : cases) {
+        Put("in.bmp", "precious");
+        const Result result = Run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(Read("in.bmp") == "precious", !c.replaced);
+        EXPECT_EQ(result.err.empty(), c.replaced) << result.err;
+    }
+}
+
+TEST_F(ZodTvq, ABadInputIsNamedOnceAndTheOthersAreConverted) {
+    const std::string good = TvqBytes(2, 2, {1, 2, 3, 4});
+    const struct {
+        std::string bytes; // empty: the file is missing
+        std::string reason;
+    } cases[] = {
+        {"", "No such file"},
+        {std::string(9, '\0'), "shorter than the size fields"},
+        {TvqBytes(0, 5, {1}), "zero or negative size"},
+        {TvqBytes(3, -1, {1}), "zero or negative size"},
+        {TvqBytes(2, 2, {}), "no pixel word"},
+        {TvqBytes(20000, 20000, {1}), "--max-pixels"},
+    };
+    for (const auto& c : cases) {
+        Put("a.tvq", good);
+        Put("c.tvq", good);
+        unlink((work + "/bad.tvq").c_str());
+        if (!c.bytes.empty())
+            Put("bad.tvq", c.bytes);
+        const Result result = Run({"convert", "--force", "a.tvq", "bad.tvq", "c.tvq"});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err.rfind("zod-tvq: bad.tvq: ", 0), 0u) << result.err;
+        EXPECT_NE(result.err.find(c.reason), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_FALSE(FileExists(work + "/bad.bmp"));
+        EXPECT_TRUE(FileExists(work + "/a.bmp") && FileExists(work + "/c.bmp"));
+    }
+}
+
+TEST_F(ZodTvq, ExitStatusAndOutputPlaces) {
+    Put("a.tvq", TvqBytes(1, 2, {1, 2}));
+    Put("b.TVQ", TvqBytes(1, 1, {1}));
+    mkdir((work + "/out").c_str(), 0700);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* writes; // a file the run must leave, or nullptr
+    } cases[] = {
+        {{}, 2, nullptr},
+        {{"convert"}, 2, nullptr},
+        {{"unknown", "a.tvq"}, 2, nullptr},
+        {{"convert", "--to", "gif", "a.tvq"}, 2, nullptr},
+        {{"convert", "--factor", "x", "a.tvq"}, 2, nullptr},
+        {{"convert", "-o", "one.bmp", "a.tvq", "b.TVQ"}, 2, nullptr},
+        {{"--version"}, 0, nullptr},
+        {{"convert", "--help"}, 0, nullptr},
+        {{"convert", "--factor", "-3", "b.TVQ"}, 0, "b.bmp"},
+        {{"convert", "-o", "one.bmp", "a.tvq"}, 0, "one.bmp"},
+        {{"convert", "--to", "png", "-o", "out", "a.tvq", "b.TVQ"}, 0, "out/b.png"},
+        {{"convert", "--force", "-o", "out/", "a.tvq", "out/../a.tvq"}, 1, "out/a.bmp"},
+        {{"info", "a.tvq", "missing.tvq"}, 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        const Result result = Run(c.args);
+        EXPECT_EQ(result.status, c.status) << (c.args.empty() ? "" : c.args[0]) << result.err;
+        EXPECT_TRUE(!c.writes || FileExists(work + "/" + c.writes)) << c.writes;
+    }
+}
+
+TEST_F(ZodTvq, InfoReportsSizeAndTruncation) {
+    Put("t.tvq", TvqBytes(3, 2, {1, 2, 3, 4}) + "x");
+    EXPECT_EQ(Run({"info", "t.tvq"}).out, "t.tvq: 3 x 2, 5 of 6 pixel words, truncated\n");
+    EXPECT_EQ(Run({"info", "--json", "t.tvq"}).out,
+              "[\n  {\"file\": \"t.tvq\", \"width\": 3, \"height\": 2, \"words\": 5, "
+              "\"claimed_words\": 6, \"truncated\": true}\n]\n");
+}
+
+TEST_F(ZodTvq, AFailedWriteLeavesNoFileBehind) {
+    Put("in.tvq", TvqBytes(300, 300, std::vector<uint16_t>(90000, 0x1234)));
+    for (const char* format : {"bmp", "png"}) {
+        const std::string output = std::string("in.") + format;
+        for (const bool existing : {false, true}) {
+            if (existing)
+                Put(output, "old");
+            const Result result = Run({"convert", "--force", "--to", format, "in.tvq"}, 4096);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_NE(result.err.find("in.tvq: cannot write"), std::string::npos) << result.err;
+            EXPECT_EQ(Read(output), existing ? "old" : "");
+            EXPECT_EQ(CountFilesIn(work), existing ? 2 : 1) << "no temporary file is left";
+        }
+        unlink((work + "/" + output).c_str());
+    }
+}
+
+} // namespace
+} // namespace zod::test

@@ -1,0 +1,155 @@
+// The TVQ loader module as other programs meet it: gdk-pixbuf's API and its thumbnailer,
+// with the build tree's loaders cache and MIME database.
+#include "tests/support/image_files.h"
+#include "tests/support/settings_env.h"
+#include "tests/support/temp_dir.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace zod::test {
+namespace {
+
+const bool environmentSet =
+    setenv("GDK_PIXBUF_MODULE_FILE", ZOD_LOADERS_CACHE, 1) == 0 &&
+    setenv("XDG_DATA_DIRS", ZOD_DATA_DIR ":/usr/local/share:/usr/share", 1) == 0;
+
+// An RGB image's width and its pixels as colour values, row by row; none for no image.
+std::pair<int, std::vector<uint32_t>> Pixels(GdkPixbuf* pixbuf) {
+    if (!pixbuf)
+        return {0, {}};
+    const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const guchar* p = gdk_pixbuf_read_pixels(pixbuf) +
+                          i / width * gdk_pixbuf_get_rowstride(pixbuf) + i % width * 3;
+        pixels[i] = uint32_t(p[0] | p[1] << 8 | p[2] << 16);
+    }
+    g_object_unref(pixbuf);
+    return {width, pixels};
+}
+
+// From a file named .tvq when `piece` is 0, else fed to a loader for the type in pieces of
+// `piece` bytes. A refusal must give a reason.
+std::pair<int, std::vector<uint32_t>> Load(const std::string& bytes, size_t piece) {
+    TempDir dir;
+    GError* error = nullptr;
+    GdkPixbuf* pixbuf = nullptr;
+    if (piece == 0) {
+        WriteFileBytes(dir.File("image.tvq"), bytes);
+        pixbuf = gdk_pixbuf_new_from_file(dir.File("image.tvq").c_str(), &error);
+    } else {
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_mime_type("image/x-tvq", nullptr);
+        int rows = 0; // reported as they arrive, each once
+        auto count = +[](void*, int, int, int, int height, int* sum) { *sum += height; };
+        g_signal_connect(loader, "area-updated", G_CALLBACK(count), &rows);
+        bool ok = true;
+        for (size_t at = 0; ok && at < bytes.size(); at += piece)
+            ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(&bytes[at]),
+                                         std::min(piece, bytes.size() - at), &error);
+        if (gdk_pixbuf_loader_close(loader, ok ? &error : nullptr) && ok)
+            pixbuf = GDK_PIXBUF(g_object_ref(gdk_pixbuf_loader_get_pixbuf(loader)));
+        EXPECT_TRUE(!pixbuf || rows == gdk_pixbuf_get_height(pixbuf));
+        g_object_unref(loader);
+    }
+    EXPECT_EQ(pixbuf == nullptr, error != nullptr);
+    g_clear_error(&error);
+    return Pixels(pixbuf);
+}
+
+std::vector<uint16_t> Words(size_t count, uint32_t seed) {
+    std::vector<uint16_t> words(count);
+    for (auto& word : words)
+        word = uint16_t((seed = seed * 1103515245 + 12345) >> 12);
+    return words;
+}
+
+TEST(PixbufLoader, DecodesAsTheViewerDrawsWithTheSavedFactor) {
+    const struct {
+        std::string file;
+        const char* saved; // the settings file; none when null
+        int factor;
+    } cases[] = {
+        {TvqBytes(3, 2, {0xFFFF, 0x0020, 0xF800, 0x07C0, 0x001F, 0x8421}), "8", 8},
+        {TvqBytes(5, 4, Words(7, 1)), nullptr, 3},        // short: last word repeats
+        {TvqBytes(4, 2, Words(3, 2)) + '\xDF', "2", 2},   // lone byte: word 0x00DF
+        {TvqBytes(2, 2, Words(6, 3)), "4\nmore", 4},      // longer than its image
+        {TvqBytes(300, 40, Words(11000, 4)), "level", 3}, // rows across pieces
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        SettingsFolder settings(dir.path());
+        std::filesystem::create_directories(dir.path() + "/zod-edozuv");
+        if (c.saved)
+            WriteFileBytes(settings.File(), c.saved);
+        // The viewer's picture: past the end the last word, a lone byte a word of its own.
+        const int width = uint8_t(c.file[4]) | uint8_t(c.file[5]) << 8;
+        std::vector<uint32_t> want(size_t(width * (uint8_t(c.file[8]) | uint8_t(c.file[9]) << 8)));
+        for (size_t i = 0; i < want.size(); ++i) {
+            const size_t at = 32 + 2 * std::min(i, (c.file.size() - 31) / 2 - 1);
+            const int high = at + 1 < c.file.size() ? uint8_t(c.file[at + 1]) : 0;
+            want[i] = AmplifiedColour(uint16_t(uint8_t(c.file[at]) | high << 8), c.factor);
+        }
+        for (size_t piece : {0, 1, 7, 4096}) {
+            SCOPED_TRACE(std::to_string(&c - cases) + ", pieces of " + std::to_string(piece));
+            const auto [loadedWidth, pixels] = Load(c.file, piece);
+            EXPECT_EQ(loadedWidth, width);
+            EXPECT_TRUE(pixels == want);
+            EXPECT_EQ(FileExists(settings.File()), c.saved != nullptr) << "never written";
+        }
+    }
+}
+
+TEST(PixbufLoader, RefusesWhatCannotBeAnImageAndBoundsWhatIsMissing) {
+    const size_t bound = 5000 * 4000 / 64; // over 2^24 pixels, one word in 64 must be there
+    const struct {
+        int16_t width, height;
+        size_t words;
+        bool decoded;
+    } cases[] = {{2, 2, 0, false},       {0, 2, 4, false},          {2, 0, 4, false},
+                 {-1, 2, 4, false},      {2, -32768, 4, false},     {32767, 32767, 4, false},
+                 {8192, 8192, 4, false}, {5000, 4000, bound, true}, {5000, 4000, bound - 1, false}};
+    for (const auto& c : cases)
+        for (size_t piece : {7, 4096})
+            EXPECT_EQ(Load(TvqBytes(c.width, c.height, Words(c.words, 5)), piece).first > 0,
+                      c.decoded)
+                << &c - cases << ", pieces of " << piece;
+    EXPECT_EQ(Load(TvqBytes(2, 2, {}).substr(0, 9), 1).first, 0) << "ends before the height";
+    const std::string jpeg =
+        std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + TvqBytes(0, 0, Words(400, 7));
+    EXPECT_EQ(Load(jpeg, 4096).first, 0) << "a JPEG's header claims 4096 x 17993 pixels";
+}
+
+TEST(PixbufThumbnailer, MakesThumbnailsOfTheRightSizeAndColours) {
+    const uint16_t colours[] = {TvqWord(31, 0, 0), TvqWord(0, 31, 0), TvqWord(0, 0, 31),
+                                TvqWord(20, 20, 10)};
+    std::vector<uint16_t> words; // 2 x 2 blocks of 300 x 150, one colour each
+    for (int i = 0; i < 600 * 300; ++i)
+        words.push_back(colours[i / (600 * 150) * 2 + i % 600 / 300]);
+    TempDir dir;
+    SettingsFolder settings(dir.path()); // no saved factor: 3
+    WriteFileBytes(dir.File("blocks.tvq"), TvqBytes(600, 300, words));
+    for (int size : {256, 64}) {
+        const std::string command = "env " ZOD_THUMBNAILER_ENV " gdk-pixbuf-thumbnailer -s " +
+                                    std::to_string(size) + " " + dir.File("blocks.tvq") + " " +
+                                    dir.File("thumb.png");
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const auto [width, pixels] =
+            Pixels(gdk_pixbuf_new_from_file(dir.File("thumb.png").c_str(), nullptr));
+        ASSERT_EQ(width, size);
+        ASSERT_EQ(pixels.size(), size_t(size * size / 2));
+        for (int b = 0; b < 4; ++b) { // the middle of each block
+            const uint32_t got =
+                pixels[size_t((1 + b / 2 * 2) * size / 8 * size + (1 + b % 2 * 2) * size / 4)];
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR(got >> shift & 255, AmplifiedColour(colours[b], 3) >> shift & 255, 8)
+                    << size << ", block " << b;
+        }
+    }
+}
+
+} // namespace
+} // namespace zod::test

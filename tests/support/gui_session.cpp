@@ -1,0 +1,250 @@
+#include "gui_session.h"
+
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zod::test::gui {
+
+namespace {
+
+struct XServer {
+    pid_t pid = -1;
+    ~XServer() {
+        if (pid > 0 && kill(pid, SIGTERM) == 0)
+            waitpid(pid, nullptr, 0);
+    }
+} xServer;
+
+int Brightness(uint32_t p) {
+    return int(p & 255) + int(p >> 8 & 255) + int(p >> 16 & 255);
+}
+
+// The runs [first, last] of indices below n where has(i) holds, joined across gaps up to gap.
+std::vector<std::pair<int, int>> Runs(int n, int gap, const std::function<bool(int)>& has) {
+    std::vector<std::pair<int, int>> runs;
+    for (int i = 0; i < n; ++i)
+        if (has(i)) {
+            if (runs.empty() || i - runs.back().second > gap)
+                runs.emplace_back(i, i);
+            runs.back().second = i;
+        }
+    return runs;
+}
+
+} // namespace
+
+bool EnsureXServer() {
+    int fds[2];
+    if (xServer.pid > 0 || pipe(fds) != 0)
+        return xServer.pid > 0;
+    if ((xServer.pid = fork()) == 0) {
+        dup2(open("/dev/null", O_WRONLY), 2);
+        const std::string screen =
+            std::to_string(kScreenW) + "x" + std::to_string(kScreenH) + "x24";
+        execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
+               screen.c_str(), "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char number[16] = {};
+    pollfd waiting{fds[0], POLLIN, 0};
+    bool told = poll(&waiting, 1, 30000) > 0 && read(fds[0], number, 15) > 0;
+    close(fds[0]);
+    return told && setenv("DISPLAY", (":" + std::to_string(atoi(number))).c_str(), 1) == 0;
+}
+
+XConnection ConnectToX() {
+    return XConnection(XOpenDisplay(nullptr), XCloseDisplay);
+}
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()>& condition) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+unsigned long FindWindow(const std::string& title) {
+    return std::stoul("0" + Shell("xdotool search --onlyvisible --name '^" + title + "$'"));
+}
+
+::testing::AssertionResult Shown(const std::string& title, bool shown) {
+    if (WaitUntil([&] { return (FindWindow(title) != 0) == shown; }))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << title << (shown ? " did not open" : " did not close");
+}
+
+void SendCloseRequest(unsigned long window) {
+    XConnection x = ConnectToX();
+    if (!x.get())
+        return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(x.get(), "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(x.get(), "WM_DELETE_WINDOW", False));
+    XSendEvent(x.get(), window, False, NoEventMask, &event);
+}
+
+void Key(const std::string& keys) {
+    Shell("xdotool key --delay 60 " + keys);
+}
+void Type(const std::string& text) {
+    Shell("xdotool type --delay 40 '" + text + "'");
+}
+void MovePointer(int x, int y) {
+    Shell("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y));
+}
+void Click(int x, int y) {
+    MovePointer(x, y);
+    Shell("xdotool click 1");
+}
+
+::testing::AssertionResult AnswerDialog(const std::string& title, const std::string& name) {
+    if (auto opened = Shown(title); !opened)
+        return opened;
+    Key("End");
+    Type(name);
+    Key("Return");
+    return Shown(title, false);
+}
+
+Screenshot TakeScreenshot() {
+    Screenshot shot;
+    XConnection x = ConnectToX();
+    if (!x.get())
+        return shot;
+    if (XImage* image = XGetImage(x.get(), DefaultRootWindow(x.get()), 0, 0, kScreenW, kScreenH,
+                                  AllPlanes, ZPixmap)) {
+        for (int i = 0; i < kScreenW * kScreenH; ++i) {
+            unsigned long p = XGetPixel(image, i % kScreenW, i / kScreenW);
+            shot.pixels.push_back(uint32_t((p >> 16 & 255) | (p & 0xFF00) | (p & 255) << 16));
+        }
+        XDestroyImage(image);
+    }
+    return shot;
+}
+
+std::string Hex(uint32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", colour);
+    return text;
+}
+
+::testing::AssertionResult OnScreen(int left, int top, int width, int height,
+                                    const std::function<uint32_t(int, int)>& colour) {
+    std::string mismatch = "no screenshot";
+    auto matches = [&] {
+        Screenshot shot = TakeScreenshot();
+        for (int y = 0; y < height && !shot.pixels.empty(); ++y)
+            for (int x = 0; x < width; ++x)
+                if (shot.At(left + x, top + y) != colour(x, y)) {
+                    mismatch = "(" + std::to_string(left + x) + ", " + std::to_string(top + y) +
+                               ") is " + Hex(shot.At(left + x, top + y));
+                    return false;
+                }
+        return !shot.pixels.empty();
+    };
+    if (WaitUntil(matches))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << mismatch;
+}
+
+::testing::AssertionResult ClickMenu(MenuBar bar, size_t title, size_t item,
+                                     std::vector<int>* darkest) {
+    Screenshot before = TakeScreenshot(), shot;
+    auto titles = Runs(kScreenW, 8, [&](int x) {
+        for (int y = 3; y < bar.height - 3; ++y)
+            if (before.At(x, y) != before.At(kScreenW - 3, bar.height / 2))
+                return true;
+        return false;
+    });
+    if (titles.size() != bar.titles)
+        return ::testing::AssertionFailure() << titles.size() << " menu titles on screen";
+    const int left = titles[title].first;
+    Click((left + titles[title].second) / 2, bar.height / 2);
+    std::vector<std::pair<int, int>> lines;
+    auto opened = [&] {
+        shot = TakeScreenshot();
+        // Narrow enough to miss the popup's right edge.
+        lines = Runs(200, 1, [&](int y) {
+            for (int x = left; x < left + 20; ++x)
+                if (shot.At(x, bar.height + y) != before.At(x, bar.height + y) &&
+                    Brightness(shot.At(x, bar.height + y)) < 3 * 150)
+                    return true;
+            return false;
+        });
+        auto border = [](std::pair<int, int> line) { return line.second - line.first < 4; };
+        lines.erase(std::remove_if(lines.begin(), lines.end(), border), lines.end());
+        return lines.size() > item;
+    };
+    if (!WaitUntil(opened))
+        return ::testing::AssertionFailure() << "menu " << title << " did not open";
+    for (size_t i = 0; darkest && i < lines.size(); ++i) {
+        darkest->push_back(3 * 255);
+        for (int y = bar.height + lines[i].first; y <= bar.height + lines[i].second; ++y)
+            for (int x = left; x < left + 20; ++x)
+                darkest->back() = std::min(darkest->back(), Brightness(shot.At(x, y)));
+    }
+    Click(left + 15, bar.height + (lines[item].first + lines[item].second) / 2);
+    return ::testing::AssertionSuccess();
+}
+
+Session::Session() {
+    // GTK keeps its recently used files under ~/.local/share, FLTK its options under ~/.fltk.
+    for (const std::string& folder : {home_, home_ + "/.local", home_ + "/.local/share",
+                                      home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
+        mkdir(folder.c_str(), 0755);
+}
+
+Session::~Session() {
+    if (pid_ > 0 && kill(pid_, SIGKILL) == 0)
+        waitpid(pid_, nullptr, 0);
+}
+
+bool Session::Start(const std::string& program) {
+    if ((pid_ = fork()) == 0) {
+        setenv("HOME", home_.c_str(), 1);
+        setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+        // Leaks inside the X and font libraries are not ours to report.
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        if (chdir(work_.c_str()) == 0)
+            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid_ > 0;
+}
+
+::testing::AssertionResult Session::Ended(int* status) {
+    if (!WaitUntil([&] { return waitpid(pid_, status, WNOHANG) == pid_; }))
+        return ::testing::AssertionFailure() << "the program did not end";
+    pid_ = -1;
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace zod::test::gui

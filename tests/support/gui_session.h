@@ -1,0 +1,99 @@
+// Programs in a real X server (Xvfb), worked as a person would: xdotool presses keys and
+// moves the pointer, Xlib takes screenshots and sends what a window manager would, and
+// each session runs its program with a throwaway HOME. Every wait polls for a condition and
+// gives up after a bound.
+#pragma once
+
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace zod::test::gui {
+
+constexpr int kScreenW = 1024;
+constexpr int kScreenH = 768;
+
+// Starts this test program's own Xvfb the first time (it ends with the program) and points
+// DISPLAY at it. ctest runs each test in a program of its own.
+bool EnsureXServer();
+
+// A connection to the X server, for reading window properties or sending events; null
+// when there is none.
+using XConnection = std::unique_ptr<Display, int (*)(Display*)>;
+XConnection ConnectToX();
+
+// The command's output; its errors are dropped.
+std::string Shell(const std::string& command);
+bool WaitUntil(const std::function<bool()>& condition);
+
+// Windows by title: the first visible one with exactly this title, or 0.
+unsigned long FindWindow(const std::string& title);
+::testing::AssertionResult Shown(const std::string& title, bool shown = true);
+// What a window manager sends when the user closes the window.
+void SendCloseRequest(unsigned long window);
+
+// The keyboard (xdotool key names, "alt+f e") and the mouse.
+void Key(const std::string& keys);
+void Type(const std::string& text);
+void MovePointer(int x, int y);
+void Click(int x, int y);
+// Types a name into the open or save dialog with this title and presses Return.
+::testing::AssertionResult AnswerDialog(const std::string& title, const std::string& name);
+
+// The whole screen, as COLORREF values; empty when it could not be taken.
+struct Screenshot {
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const {
+        return pixels.empty() ? 0 : pixels[size_t(y * kScreenW + x)];
+    }
+};
+Screenshot TakeScreenshot();
+std::string Hex(uint32_t colour);
+// Waits until the rectangle at (left, top) shows colour(x, y).
+::testing::AssertionResult OnScreen(int left, int top, int width, int height,
+                                    const std::function<uint32_t(int, int)>& colour);
+
+// A menu bar of `titles` titles on the top `height` rows of the screen. Opens title number
+// `title` (from the left) with the mouse and clicks its item number `item`. The titles are
+// found as runs of text columns, the items as rows of new dark text under the title. Gives
+// the darkest pixel of each item, when asked: greyed items are lighter.
+struct MenuBar {
+    int height;
+    size_t titles;
+};
+::testing::AssertionResult ClickMenu(MenuBar bar, size_t title, size_t item,
+                                     std::vector<int>* darkest = nullptr);
+
+// A program run in folders of its own: HOME (with the folders GTK and FLTK keep their
+// settings in), XDG_CONFIG_HOME and the working folder. A program still running at the end
+// is killed.
+class Session {
+  public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    const std::string& home() const { return home_; }
+    const std::string& config() const { return config_; }
+    const std::string& work() const { return work_; }
+
+    bool Start(const std::string& program);
+    // Waits for the program to end and gives its wait status.
+    ::testing::AssertionResult Ended(int* status);
+
+  private:
+    TempDir dir_;
+    std::string home_ = dir_.File("home"), config_ = dir_.File("config"), work_ = dir_.File("work");
+    pid_t pid_ = -1;
+};
+
+} // namespace zod::test::gui
