@@ -32,7 +32,7 @@ struct TvqLoad {
     GdkPixbufModulePreparedFunc preparedFunc = nullptr;
     GdkPixbufModuleUpdatedFunc updatedFunc = nullptr;
     gpointer user = nullptr;
-    TvqPalette palette{};
+    TvqTripleTable triples; // red first, as the pixbuf stores them
     uint8_t header[kTvqSizeFieldsBytes] = {};
     uint64_t received = 0; // bytes of the file so far
     ImageExtent extent{0, 0};
@@ -79,7 +79,7 @@ void PlaceWords(TvqLoad& load, const uint8_t* words, uint64_t count) {
         const uint64_t x = load.placed % width;
         const uint64_t n = std::min(count, width - x);
         uint8_t* out = load.pixels + load.placed / width * load.stride + 3 * x;
-        TvqWordsToTriples(load.palette, words, size_t(n), out, false);
+        TvqWordsToTriples(load.triples, words, size_t(n), out);
         words += 2 * n;
         count -= n;
         load.placed += n;
@@ -192,7 +192,7 @@ bool Finish(TvqLoad& load, GError** error) {
             load.hasOdd ? TvqPastEndWord(&load.odd, 1) : TvqPastEndWord(load.lastWord, 2);
         uint8_t word[2] = {uint8_t(pastEnd), uint8_t(pastEnd >> 8)};
         uint8_t colour[3];
-        TvqWordsToTriples(load.palette, word, 1, colour, false);
+        TvqWordsToTriples(load.triples, word, 1, colour);
         // The rest of the current row, then whole rows copied from a filled one.
         const uint64_t row = load.placed / uint64_t(width);
         uint8_t* first = load.pixels + row * load.stride;
@@ -221,7 +221,9 @@ gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc
         load->user = user;
         int32_t factor = kDefaultAmplificationFactor;
         LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-        MakeTvqPalette(factor, &load->palette);
+        TvqPalette palette;
+        MakeTvqPalette(factor, &palette);
+        MakeTvqTripleTable(palette, false, &load->triples);
         return load;
     } catch (...) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
