@@ -199,8 +199,9 @@ def main():
     write_bmp_corpus(out)
     if bmp_only:
         return
-    for name, data in TVQS.items():
-        write(os.path.join(out, "tvq_reader", name + ".tvq"), data)
+    for target in ("tvq_reader", "converter", "pixbuf_loader"):
+        for name, data in TVQS.items():
+            write(os.path.join(out, target, name + ".tvq"), data)
     for i, text in enumerate(SETTINGS):
         write(os.path.join(out, "settings", f"{i:02}.ini"), text.encode())
     os.makedirs(os.path.join(out, "resource_script"), exist_ok=True)
