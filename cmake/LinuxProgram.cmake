@@ -26,13 +26,27 @@ target_link_libraries(zod_fltk INTERFACE ${zod_fltk_ldflags})
 add_executable(zod-edozuv platform/hosts/fltk_main.cpp platform/hosts/fltk_host.cpp
                           platform/hosts/screen_view.cpp platform/hosts/message_box.cpp
                           platform/hosts/fltk_file_chooser.cpp platform/hosts/gtk_file_dialog.cpp
-                          platform/hosts/file_patterns.cpp platform/hosts/x_focus.cpp)
+                          platform/hosts/file_patterns.cpp platform/hosts/window_manager.cpp)
 target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk ${CMAKE_DL_LIBS} zod_warnings)
 
+# What a desktop expects, in its usual places under any prefix, including one given only to
+# `cmake --install --prefix`: the launcher names the folder that holds the intro picture,
+# so it is written at install time.
 install(TARGETS zod-edozuv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES resources/zod-edozuv.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES resources/zod-edozuv.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+install(FILES assets/intro.bmp DESTINATION ${CMAKE_INSTALL_DATADIR}/zod-edozuv)
+install(FILES resources/zod-edozuv.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+foreach(size 16 32 48 64 128 256)
+  install(FILES resources/icons/${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME zod-edozuv.png)
+endforeach()
+install(CODE "
+  set(ZOD_DATA_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/zod-edozuv\")
+  set(launcher \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/zod-edozuv.desktop\")
+  message(STATUS \"Installing: \${launcher}\")
+  configure_file(\"${CMAKE_SOURCE_DIR}/resources/zod-edozuv.desktop.in\" \"\${launcher}\" @ONLY)
+  list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${launcher}\")
+")
 
 if(ZOD_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
   enable_testing() # before the folder is added, or its tests are not written out

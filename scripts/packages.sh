@@ -10,8 +10,11 @@ BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
 BUILD_PACKAGES+=(libcli11-dev libspng-dev)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
 # and send close requests through Xlib; the fonts draw the menu; GTK 2 gives the desktop
-# file chooser, which the tests drive besides FLTK's own.
-GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0)
+# file chooser, which the tests drive besides FLTK's own; openbox is the window manager of
+# the desktop journey. The install test validates the launcher, builds the MIME database
+# of its prefix, asks gio what type a .tvq file has and `file` what size the icons are.
+GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 openbox
+                   desktop-file-utils shared-mime-info libglib2.0-bin file)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads

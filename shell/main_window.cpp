@@ -10,7 +10,7 @@ constexpr int kInitialHeight = 480;
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindowProc;
@@ -28,6 +28,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                   0, 0, kInitialWidth, kInitialHeight, NULL, NULL, instance, NULL);
     if (!window)
         return 0;
+    // A file named on the command line is what the first paint shows.
+    OpenFileArgument(window, commandLine);
     // Always full screen, whatever show command we were started with.
     ShowWindow(window, SW_MAXIMIZE);
     UpdateWindow(window);

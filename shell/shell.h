@@ -24,6 +24,11 @@ void AdoptSelectedPath();
 void PrepareFileDialog(OPENFILENAMEA* record, HWND window, HINSTANCE instance, const char* filter,
                        const char* defaultExtension, DWORD flags, char* titleBuffer);
 
+// --- file_argument.cpp: a file named on the command line ------------------------------
+// Views the file that the command line names, a TVQ file when its name ends in ".tvq" in
+// any case and a BMP file otherwise, as if it had been imported. Without one, nothing changes.
+void OpenFileArgument(HWND window, const char* commandLine);
+
 // --- bitmap_display.cpp: BMP files on the screen --------------------------------------
 // Draws a BMP file at (0, 0) of the window, or centred on the screen when `window` is
 // NULL and `centred` is set. Returns its size, (0, 0) when it cannot be loaded.

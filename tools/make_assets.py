@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Makes ZOD Edozuv's own pictures: the window icon and mouse cursor, the desktop PNG
-icon, the intro picture and the sample TVQ images.
+"""Makes ZOD Edozuv's own pictures: the window icon and mouse cursor, the desktop icons,
+the intro picture and the sample TVQ images.
 
     python3 tools/make_assets.py           # (re)write the files below
     python3 tools/make_assets.py --check   # exit 1 if a committed file differs
 
-Writes resources/tvq_big.ico, resources/tvq_cursor.cur, resources/zod-edozuv.png,
-assets/intro.bmp, assets/colorbars.tvq, assets/gradient.tvq and assets/plasma.tvq.
+Writes resources/tvq_big.ico, resources/tvq_cursor.cur, resources/icons/<N>.png (the
+desktop icon at N x N pixels, scaled from the one 32 x 32 drawing), assets/intro.bmp, assets/colorbars.tvq, assets/gradient.tvq and assets/plasma.tvq.
 Standard library only, and deterministic: the outputs are committed and re-running the
 tool reproduces them byte for byte.
 """
@@ -133,13 +133,13 @@ def draw_cursor():
 
 def png_file(pixels):
     """RGBA PNG with stored (uncompressed) deflate blocks, so the bytes never depend on
-    the zlib in use."""
+    the zlib in use. pixels: rows of (r, g, b), (r, g, b, a) or None (transparent)."""
     height, width = len(pixels), len(pixels[0])
     raw = bytearray()
     for row in pixels:
         raw.append(0)
         for p in row:
-            raw += bytes((0, 0, 0, 0)) if p is None else bytes((p[0], p[1], p[2], 255))
+            raw += bytes((0, 0, 0, 0)) if p is None else bytes((tuple(p) + (255,))[:4])
     data = bytearray(b"\x78\x01")
     for start in range(0, len(raw), 65535):
         block = raw[start : start + 65535]
@@ -152,6 +152,29 @@ def png_file(pixels):
 
     ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", bytes(data)) + chunk(b"IEND", b"")
+
+
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def scaled(pixels, size):
+    """The drawing resampled to size x size: each output pixel averages a 4 x 4 grid of
+    samples, weighted by alpha, so whole-number enlargements stay crisp and reductions
+    blend. Integer arithmetic only, for the same bytes everywhere."""
+    source = len(pixels)
+    out = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            r = g = b = a = 0
+            for sy in range(4):
+                for sx in range(4):
+                    p = pixels[(y * 4 + sy) * source // (size * 4)][(x * 4 + sx) * source // (size * 4)]
+                    if p is not None:
+                        r, g, b, a = r + p[0], g + p[1], b + p[2], a + 1
+            row.append(None if a == 0 else (r // a, g // a, b // a, a * 255 // 16))
+        out.append(row)
+    return out
 
 
 # --- Intro picture ----------------------------------------------------------------------
@@ -288,7 +311,7 @@ def outputs():
     return {
         "resources/tvq_big.ico": icon_file(draw_icon()),
         "resources/tvq_cursor.cur": icon_file(draw_cursor(), CURSOR_HOT),
-        "resources/zod-edozuv.png": png_file(draw_icon()),
+        **{f"resources/icons/{n}.png": png_file(scaled(draw_icon(), n)) for n in ICON_SIZES},
         "assets/intro.bmp": intro_bmp(),
         "assets/colorbars.tvq": tvq(320, 240, colorbars),
         "assets/gradient.tvq": tvq(256, 256, gradient),

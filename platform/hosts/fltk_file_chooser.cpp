@@ -5,6 +5,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_File_Browser.H>
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_File_Input.H>
 #include <FL/Fl_Window.H>
 
 #include <algorithm>
@@ -48,10 +49,31 @@ template <typename T> T* FindChild(Fl_Group* group) {
     return nullptr;
 }
 
+// The chooser follows the name field as it is typed: a "/" opens that folder and rewrites the
+// field, which mangles a path being typed anywhere but in the folder on view. So while the
+// field names another folder the chooser is left alone, and Return hands it the whole path.
+struct TypedName {
+    Fl_File_Chooser* chooser;
+    Fl_Callback* chooserCallback;
+    void* chooserData;
+
+    static void OnChange(Fl_Widget* widget, void* data) {
+        auto* self = static_cast<TypedName*>(data);
+        const std::string text = static_cast<Fl_File_Input*>(widget)->value();
+        std::string folder = self->chooser->directory() ? self->chooser->directory() : "";
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+        const size_t slash = text.rfind('/');
+        const bool enter = Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter;
+        if (enter || slash == std::string::npos || text.compare(0, slash + 1, folder) == 0)
+            self->chooserCallback(widget, self->chooserData);
+    }
+};
+
 } // namespace
 
 std::optional<std::string> RunFltkFileChooser(const FileDialogRequest& request,
-                                              const std::string& folder) {
+                                              const std::string& folder, const DialogPlace& place) {
     int type = request.save ? Fl_File_Chooser::CREATE : Fl_File_Chooser::SINGLE;
     Fl_File_Chooser chooser(folder.c_str(), "*", type, request.save ? "Save As" : "Open");
     chooser.preview(0);
@@ -100,14 +122,32 @@ std::optional<std::string> RunFltkFileChooser(const FileDialogRequest& request,
         choice->callback(apply, &state);
         apply(choice, &state);
     }
-    chooser.show();
-    if (dialog)
+    Fl_File_Input* name = dialog ? FindChild<Fl_File_Input>(dialog) : nullptr;
+    TypedName typed{&chooser, name ? name->callback() : nullptr,
+                    name ? name->user_data() : nullptr};
+    if (name && typed.chooserCallback)
+        name->callback(TypedName::OnChange, &typed);
+    if (dialog) {
+        // What the chooser's show() does, but centred over the window, not under the pointer.
+        dialog->position(place.x + (place.w - dialog->w()) / 2,
+                         place.y + (place.h - dialog->h()) / 2);
+        ShowAsDialog(dialog, place.owner);
+        Fl::flush();
+        chooser.rescan_keep_filename();
+        if (name)
+            name->take_focus();
         TakeKeyboardFocus(dialog);
+    } else {
+        chooser.show();
+    }
     while (chooser.shown())
         Fl::wait();
     const char* value = chooser.value();
     if (!value || !*value)
         return std::nullopt;
+    // A relative name is in the folder on view, which need not be the working directory.
+    if (value[0] != '/' && chooser.directory())
+        return std::string(chooser.directory()) + "/" + value;
     return std::string(value);
 }
 

@@ -55,6 +55,7 @@ struct FltkHost::Impl {
     std::vector<Fl_Menu_Item> menuItems;
     std::unique_ptr<RgbaImage> icon;
     std::unique_ptr<RgbaImage> cursor;
+    std::unique_ptr<RgbaImage> defaultIcon;
     bool inputPosted = false;
     std::string lastDirectory;
 
@@ -62,6 +63,11 @@ struct FltkHost::Impl {
         if (mainWindow && PostMessageA(mainWindow, message, wParam, 0))
             inputPosted = true;
     }
+
+    DialogPlace Place() const;
+    // A window manager may keep the keyboard once a dialog has gone; the user should not have
+    // to click to get it back.
+    void TakeBackKeyboard();
 
     void BuildMenu(const Menu& menu);
 };
@@ -93,6 +99,16 @@ class MainWindow : public Fl_Window {
 
     FltkHost::Impl& host_;
 };
+
+DialogPlace FltkHost::Impl::Place() const {
+    bool shown = window && window->shown();
+    return DialogPlace{screenX, screenY, screenW, screenH, shown ? fl_xid(window.get()) : 0};
+}
+
+void FltkHost::Impl::TakeBackKeyboard() {
+    if (window && window->shown())
+        FocusIfViewable(fl_xid(window.get()));
+}
 
 namespace {
 
@@ -136,6 +152,12 @@ FltkHost::FltkHost() : impl_(std::make_unique<Impl>()) {
     fl_open_display();
     Fl::screen_xywh(impl_->screenX, impl_->screenY, impl_->screenW, impl_->screenH, 0);
     impl_->lastDirectory = CurrentDirectory() + "/";
+    // Every window of ours, message boxes included, carries the program's class and icon.
+    Fl_Window::default_xclass("zod-edozuv");
+    if (const Image* icon = FindIconResource("TVQ_BIG")) {
+        impl_->defaultIcon = std::make_unique<RgbaImage>(*icon);
+        Fl_Window::default_icon(impl_->defaultIcon->image.get());
+    }
     InstallHost(this);
 }
 
@@ -158,7 +180,6 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
         std::make_unique<MainWindow>(host, host.screenX, host.screenY, host.screenW, host.screenH);
     MainWindow& window = *host.window;
     window.label(shown.title ? shown.title : "");
-    window.xclass("zod-edozuv");
     window.border(0);
     if (shown.menu) {
         host.BuildMenu(*shown.menu);
@@ -176,11 +197,12 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
         host.icon = std::make_unique<RgbaImage>(*shown.icon);
         window.icon(host.icon->image.get());
     }
-    window.show();
+    ShowAsMainWindow(&window);
     if (shown.cursor && shown.cursor->width > 0) {
         host.cursor = std::make_unique<RgbaImage>(*shown.cursor);
         window.cursor(host.cursor->image.get(), shown.cursor->hotX, shown.cursor->hotY);
     }
+    TakeKeyboardFocus(&window);
 }
 
 void FltkHost::WindowDestroyed(HWND window) {
@@ -207,7 +229,9 @@ bool FltkHost::WaitForInput() {
 }
 
 int FltkHost::ShowMessageBox(const MessageBoxRequest& request) {
-    return RunMessageBox(request, impl_->screenX, impl_->screenY, impl_->screenW, impl_->screenH);
+    int answer = RunMessageBox(request, impl_->Place());
+    impl_->TakeBackKeyboard();
+    return answer;
 }
 
 // The desktop's GTK chooser when GTK 2 is installed, FLTK's own otherwise. Both start
@@ -216,11 +240,11 @@ std::optional<std::string> FltkHost::ShowFileDialog(const FileDialogRequest& req
     Impl& host = *impl_;
     std::optional<std::string> path;
     if (GtkFileDialogAvailable()) {
-        unsigned long owner = host.window && host.window->shown() ? fl_xid(host.window.get()) : 0;
-        path = RunGtkFileDialog(request, host.lastDirectory, owner);
+        path = RunGtkFileDialog(request, host.lastDirectory, host.Place().owner);
     } else {
-        path = RunFltkFileChooser(request, host.lastDirectory);
+        path = RunFltkFileChooser(request, host.lastDirectory, host.Place());
     }
+    host.TakeBackKeyboard();
     if (path) {
         size_t slash = path->find_last_of('/');
         if (slash != std::string::npos)

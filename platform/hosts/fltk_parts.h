@@ -25,13 +25,19 @@ class ScreenView : public Fl_Widget {
     void Invalidate(const RECT& rect);
 };
 
-// message_box.cpp: our own modal message box, centred on the area given. Returns IDOK.
-int RunMessageBox(const MessageBoxRequest& request, int x, int y, int w, int h);
+// The area dialogs are centred on, and the X window they belong to (0 before there is one).
+struct DialogPlace {
+    int x, y, w, h;
+    unsigned long owner;
+};
+
+// message_box.cpp: our own modal message box. Returns IDOK.
+int RunMessageBox(const MessageBoxRequest& request, const DialogPlace& place);
 
 // fltk_file_chooser.cpp: FLTK's own chooser, for desktops without GTK 2. Starts in `folder`;
 // the chosen path, or nothing when cancelled.
 std::optional<std::string> RunFltkFileChooser(const FileDialogRequest& request,
-                                              const std::string& folder);
+                                              const std::string& folder, const DialogPlace& place);
 
 // gtk_file_dialog.cpp: the desktop's chooser (GTK 2), loaded at run time so that the program
 // neither builds against GTK nor needs it installed.
@@ -48,10 +54,15 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
 // The patterns of a filter such as "*.bmp;*.dib", which ";" separates; empty ones are dropped.
 std::vector<std::string> SplitPatterns(const std::string& patterns);
 
-// x_focus.cpp: the keyboard for new windows. Without a window manager the keyboard follows
-// the pointer, which may be anywhere; a modal window takes it once it is on screen, as
-// dialogs do on Windows.
+// window_manager.cpp: what the window manager is told, and the keyboard. Without a window
+// manager the keyboard follows the pointer, which may be anywhere; with one, it may keep the
+// keyboard itself. So a window takes it once it is on screen, as on Windows.
 
+// Shows the main window borderless and still in taskbars and the Alt+Tab list.
+void ShowAsMainWindow(Fl_Window* window);
+// Shows a dialog as one: transient for `owner` (an X window id, 0 for none), of the dialog
+// type, with no minimise or maximise button.
+void ShowAsDialog(Fl_Window* dialog, unsigned long owner);
 // Gives the X window `xid` the keyboard if it is viewable; false when it is not yet.
 bool FocusIfViewable(unsigned long xid);
 // Waits briefly for `window` to be viewable, then gives it the keyboard.

@@ -55,6 +55,8 @@ struct Gtk {
     char* (*getFilename)(void*);
     void (*free)(void*);
     void (*destroy)(void*);
+    const char* (*userDataDir)();
+    int (*makeFolders)(const char*, int);
 };
 
 template <typename F> bool Load(void* library, const char* name, F& function) {
@@ -98,13 +100,18 @@ const Gtk* LoadGtk() {
                     Load(library, "gtk_main_iteration", gtk.mainIteration) &&
                     Load(library, "gtk_file_chooser_get_filename", gtk.getFilename) &&
                     Load(library, "g_free", gtk.free) &&
-                    Load(library, "gtk_widget_destroy", gtk.destroy);
+                    Load(library, "gtk_widget_destroy", gtk.destroy) &&
+                    Load(library, "g_get_user_data_dir", gtk.userDataDir) &&
+                    Load(library, "g_mkdir_with_parents", gtk.makeFolders);
     if (!complete)
         return nullptr;
     // GTK would otherwise switch the whole process to the user's locale.
     gtk.disableSetlocale();
     if (!gtk.initCheck(nullptr, nullptr))
         return nullptr;
+    // The chooser records chosen files in the user's data folder (~/.local/share), and warns
+    // on the terminal at every choice when the folder is missing, as it is for a new user.
+    gtk.makeFolders(gtk.userDataDir(), 0700);
     state = 1;
     return &gtk;
 }
@@ -128,6 +135,12 @@ void DeletePatterns(void* data) {
 
 void OnResponse(void*, int response, void* data) {
     *static_cast<int*>(data) = response;
+}
+
+// Escape and the window manager's close button delete the dialog, which GTK then destroys
+// unless told it is handled; we destroy it ourselves once it has answered.
+int KeepOnDelete(void*, void*, void*) {
+    return 1;
 }
 
 // While the chooser is open FLTK keeps painting but takes no input, as a modal dialog
@@ -192,6 +205,8 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
     int response = kResponseNone;
     gtk->connect(dialog, "response", reinterpret_cast<void (*)()>(OnResponse), &response, nullptr,
                  0);
+    gtk->connect(dialog, "delete-event", reinterpret_cast<void (*)()>(KeepOnDelete), nullptr,
+                 nullptr, 0);
     gtk->realize(dialog);
     gtk->flush();
     unsigned long xid = gtk->xid(gtk->getWindow(dialog));

@@ -44,7 +44,7 @@ class StopIcon : public Fl_Widget {
 
 } // namespace
 
-int RunMessageBox(const MessageBoxRequest& request, int x, int y, int w, int h) {
+int RunMessageBox(const MessageBoxRequest& request, const DialogPlace& place) {
     const bool stop = (request.type & MB_ICONMASK) == MB_ICONHAND;
     fl_font(FL_HELVETICA, 14);
     int textW = 0, textH = 0;
@@ -66,8 +66,8 @@ int RunMessageBox(const MessageBoxRequest& request, int x, int y, int w, int h) 
     ok->callback([](Fl_Widget* button, void*) { button->window()->hide(); });
     box.end();
     box.set_modal();
-    box.position(x + (w - boxW) / 2, y + (h - boxH) / 2);
-    box.show();
+    box.position(place.x + (place.w - boxW) / 2, place.y + (place.h - boxH) / 2);
+    ShowAsDialog(&box, place.owner);
     ok->take_focus();
     TakeKeyboardFocus(&box);
     while (box.shown())

@@ -96,6 +96,7 @@ COLORREF ScreenPixel(int x, int y);
 constexpr int kMenuBarHeight = 18;
 
 const Menu* FindMenuResource(const char* name);
+const Image* FindIconResource(const char* name);
 
 enum class HandleKind { Window, DeviceContext, Bitmap, Memory, Icon, Cursor, Brush, File, Count };
 int LiveHandles(HandleKind kind);

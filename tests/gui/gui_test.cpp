@@ -4,6 +4,8 @@
 #include "tests/support/gui_session.h"
 #include "tests/support/image_files.h"
 
+#include <X11/Xatom.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -57,11 +59,14 @@ class GuiTest : public ::testing::Test {
         ASSERT_TRUE(session_.Ended(&status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
         EXPECT_EQ(ReadFileBytes(settings_), settings);
+        EXPECT_EQ(session_.Errors(), "");
     }
 
-    ::testing::AssertionResult IntroShown() {
-        return OnScreen(kScreenW / 2 - kIntroW / 2 - 10, kScreenH / 2 - kIntroH / 2, kIntroW,
-                        kIntroH, IntroColour);
+    // A picture centred on the screen as the intro is, 10 pixels left of the middle.
+    ::testing::AssertionResult
+    IntroShown(const std::function<uint32_t(int, int)>& colour = IntroColour, int w = kIntroW,
+               int h = kIntroH) {
+        return OnScreen(kScreenW / 2 - w / 2 - 10, kScreenH / 2 - h / 2, w, h, colour);
     }
     ::testing::AssertionResult SampleShown(int factor) {
         return OnScreen(0, kMenuBar.height, kTvqW, kTvqH, SampleAt(factor));
@@ -93,9 +98,6 @@ TEST_F(GuiTest, FirstStartMouseFlowAndACloseRequest) {
     // The window covers the screen, the menu bar is 18 rows above the black client area, and
     // the intro is centred with its 10-pixel shift to the left.
     const unsigned long window = FindWindow("ZOD Edozuv");
-    std::string geometry = Shell("xdotool getwindowgeometry " + std::to_string(window));
-    EXPECT_NE(geometry.find("Position: 0,0"), std::string::npos) << geometry;
-    EXPECT_NE(geometry.find("Geometry: 1024x768"), std::string::npos) << geometry;
     ASSERT_TRUE(IntroShown());
     const uint32_t bar = TakeScreenshot().At(kScreenW - 3, 0);
     EXPECT_NE(bar, 0u);
@@ -126,22 +128,62 @@ TEST_F(GuiTest, FirstStartMouseFlowAndACloseRequest) {
     Key("Return");
     ASSERT_TRUE(Shown("About ZOD Edozuv", false));
 
+    // Cancelling the chooser keeps the view.
+    Key("alt+i b");
+    ASSERT_TRUE(Shown("Open"));
+    Key("Escape");
+    ASSERT_TRUE(Shown("Open", false));
+
     // Closing the window leaves without saving the level.
     SendCloseRequest(window);
     ExpectCleanExit("3");
 }
 
-// The same flow with Alt and the underlined letters alone, leaving by File > Exit, which saves
-// the level. FLTK's own file chooser answers here, as a user without GTK gets it (here by
-// turning FLTK's GTK option off).
-TEST_F(GuiTest, KeyboardFlowAndFileExit) {
+// Under openbox, from the first start to File > Exit, which saves the level, with Alt and the
+// underlined letters alone: the window takes the keyboard at start and after every dialog,
+// shows in taskbars, and its dialogs are transient dialogs of the program's class. FLTK's own
+// chooser answers, as a user without GTK gets it (here by turning FLTK's GTK option off): it
+// opens over the window and takes a typed path.
+TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
+    ASSERT_TRUE(StartWindowManager("openbox"));
     WriteFileBytes(session_.home() + "/.fltk/fltk.org/fltk.prefs",
                    "; FLTK preferences file format 1.0\n; vendor: fltk.org\n"
                    "; application: fltk\n[./options]\nFNFCUsesGTK:0\n");
-    Start("3");
-    ASSERT_TRUE(IntroShown());
+    Start(nullptr);
+    ASSERT_TRUE(Shown("Initialization Error"));
+    Key("Return");
+    ASSERT_TRUE(Shown("Initialization Error", false));
+    const unsigned long window = FindWindow("ZOD Edozuv");
+    EXPECT_EQ(Property(window, "_NET_WM_STATE").find("SKIP_TASKBAR"), std::string::npos);
+    EXPECT_EQ(Property(window, "WM_CLASS"), "zod-edozuv Zod-edozuv ");
+    const std::string geometry = Shell("xdotool getwindowgeometry " + std::to_string(window));
+    EXPECT_NE(geometry.find("Position: 0,0"), std::string::npos) << geometry;
+    EXPECT_NE(geometry.find("Geometry: 1024x768"), std::string::npos) << geometry;
+
+    // Openbox offers minimise for every dialog, whatever the hints say; maximise it drops.
+    Key("alt+h a");
+    ASSERT_TRUE(Shown("About ZOD Edozuv"));
+    const unsigned long about = FindWindow("About ZOD Edozuv");
+    EXPECT_EQ(Property(about, "WM_TRANSIENT_FOR"), std::to_string(window) + " ");
+    EXPECT_EQ(Property(about, "WM_CLASS"), "zod-edozuv Zod-edozuv ");
+    EXPECT_EQ(Property(about, "_NET_WM_WINDOW_TYPE"), "_NET_WM_WINDOW_TYPE_DIALOG ");
+    EXPECT_EQ(Property(about, "_NET_WM_ALLOWED_ACTIONS").find("MAXIMIZE"), std::string::npos);
+    Key("Return");
+    ASSERT_TRUE(Shown("About ZOD Edozuv", false));
+
     Key("alt+i t");
-    ASSERT_TRUE(AnswerDialog("Open", "S"));
+    ASSERT_TRUE(Shown("Open"));
+    int x = 0, y = 0, w = 0, h = 0; // the frame may shift it a little
+    std::sscanf(Shell("xdotool getwindowgeometry " + std::to_string(FindWindow("Open")) +
+                      " | tr -c 0-9 ' '")
+                    .c_str(),
+                "%*d %d %d %*d %d %d", &x, &y, &w, &h);
+    EXPECT_NEAR(x + w / 2, kScreenW / 2, 30);
+    EXPECT_NEAR(y + h / 2, kScreenH / 2, 30);
+    // Completing "S" proves that the filter lists SAMPLE.TVQ.
+    Type(session_.work() + "/S");
+    Key("Return");
+    ASSERT_TRUE(Shown("Open", false));
     EXPECT_TRUE(SampleShown(3));
     Key("alt+c 5");
     EXPECT_TRUE(SampleShown(8));
@@ -150,6 +192,58 @@ TEST_F(GuiTest, KeyboardFlowAndFileExit) {
     ExpectExportedSample("exported.bmp");
     Key("alt+f e");
     ExpectCleanExit("8");
+}
+
+// A file named on the command line is shown at start instead of the intro; one that cannot
+// be read shows nothing, and the terminal names it.
+TEST_F(GuiTest, FileArguments) {
+    // Blanks, a quote and a backslash before it survive Windows' quoting both ways.
+    WriteFileBytes(session_.work() + "/Two \\\"Words\".tvq",
+                   ReadFileBytes(session_.work() + "/SAMPLE.TVQ"));
+    WriteFileBytes(session_.work() + "/sample.bmp", Bmp24Bytes(kTvqW, kTvqH, SampleAt(6)));
+    const struct {
+        const char* file;
+        int factor; // 0: nothing shown
+    } cases[] = {{"SAMPLE.TVQ", 3}, {"Two \\\"Words\".tvq", 3}, {"sample.bmp", 6}, {"gone.tvq", 0}};
+    for (const auto& c : cases) {
+        Session session;
+        mkdir((session.config() + "/zod-edozuv").c_str(), 0755);
+        WriteFileBytes(session.config() + "/zod-edozuv/RARURI.ini", "3");
+        WriteFileBytes(session.work() + "/intro.bmp", Bmp24Bytes(kIntroW, kIntroH, IntroColour));
+        ASSERT_TRUE(session.Start(ZOD_PROGRAM, {session_.work() + "/" + c.file})) << c.file;
+        const std::function<uint32_t(int, int)> black = [](int, int) { return 0u; };
+        EXPECT_TRUE(
+            OnScreen(0, kMenuBar.height, kTvqW, kTvqH, c.factor ? SampleAt(c.factor) : black));
+        EXPECT_TRUE(IntroShown(black)) << c.file;
+        EXPECT_EQ(session.Errors().find(c.file) != std::string::npos, c.factor == 0) << c.file;
+    }
+}
+
+// `cmake --install` into a fresh prefix: what a desktop needs, and a launcher that, started
+// from the home folder, shows the installed intro picture.
+TEST_F(GuiTest, InstallLayout) {
+    const std::string prefix = session_.home() + "/prefix", share = prefix + "/share";
+    const std::string out = Shell(
+        "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >/dev/null && cd " + share +
+        " && desktop-file-validate applications/zod-edozuv.desktop && update-mime-database "
+        "mime && cp " +
+        session_.work() +
+        "/SAMPLE.TVQ B.TVQ && XDG_DATA_HOME=$PWD gio info "
+        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/*");
+    EXPECT_NE(out.find("content-type: image/x-tvq"), std::string::npos) << out;
+    for (std::string n : {"16", "32", "48", "64", "128", "256"})
+        EXPECT_NE(out.find(n + "x" + n + "/apps/zod-edozuv.png: PNG image data, " + n + " x " + n),
+                  std::string::npos)
+            << out;
+    WriteFileBytes(settings_, "3");
+    const std::string intro = ReadFileBytes(share + "/zod-edozuv/intro.bmp");
+    ASSERT_TRUE(
+        session_.Start("/bin/sh", {"-c", "cd && PATH=" + prefix + "/bin:$PATH exec gio launch " +
+                                             share + "/applications/zod-edozuv.desktop"}));
+    EXPECT_TRUE(IntroShown([&](int x, int y) { return Bmp24Pixel(intro, x, y); },
+                           int(ReadLe32(BytesAt(intro, 18))), int(ReadLe32(BytesAt(intro, 22)))));
+    SendCloseRequest(FindWindow("ZOD Edozuv"));
+    EXPECT_TRUE(Shown("ZOD Edozuv", false));
 }
 
 } // namespace

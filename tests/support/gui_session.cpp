@@ -1,5 +1,6 @@
 #include "gui_session.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
@@ -23,7 +24,7 @@ struct XServer {
         if (pid > 0 && kill(pid, SIGTERM) == 0)
             waitpid(pid, nullptr, 0);
     }
-} xServer;
+} xServer, windowManager;
 
 int Brightness(uint32_t p) {
     return int(p & 255) + int(p >> 8 & 255) + int(p >> 16 & 255);
@@ -215,10 +216,47 @@ std::string Hex(uint32_t colour) {
     return ::testing::AssertionSuccess();
 }
 
+bool StartWindowManager(const std::string& program) {
+    if ((windowManager.pid = fork()) == 0) {
+        dup2(open("/dev/null", O_WRONLY), 2);
+        execlp(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return WaitUntil([] {
+        XConnection x = ConnectToX();
+        return x && Property(DefaultRootWindow(x.get()), "_NET_SUPPORTING_WM_CHECK") != "";
+    });
+}
+
+std::string Property(unsigned long window, const char* name) {
+    XConnection x = ConnectToX();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string text;
+    if (!x || XGetWindowProperty(x.get(), window, XInternAtom(x.get(), name, False), 0, 256, False,
+                                 AnyPropertyType, &type, &format, &count, &after, &data) != Success)
+        return text;
+    for (unsigned long i = 0; i < count; ++i) {
+        if (type == XA_ATOM) {
+            char* atom = XGetAtomName(x.get(), reinterpret_cast<Atom*>(data)[i]);
+            text += std::string(atom) + " ";
+            XFree(atom);
+        } else if (format == 8) {
+            text += data[i] ? char(data[i]) : ' ';
+        } else {
+            text += std::to_string(reinterpret_cast<unsigned long*>(data)[i]) + " ";
+        }
+    }
+    XFree(data);
+    return text;
+}
+
 Session::Session() {
-    // GTK keeps its recently used files under ~/.local/share, FLTK its options under ~/.fltk.
-    for (const std::string& folder : {home_, home_ + "/.local", home_ + "/.local/share",
-                                      home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
+    // FLTK keeps its options under ~/.fltk. Like a new user's, the home has no ~/.local.
+    for (const std::string& folder :
+         {home_, home_ + "/.fltk", home_ + "/.fltk/fltk.org", config_, work_})
         mkdir(folder.c_str(), 0755);
 }
 
@@ -227,14 +265,20 @@ Session::~Session() {
         waitpid(pid_, nullptr, 0);
 }
 
-bool Session::Start(const std::string& program) {
+bool Session::Start(const std::string& program, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const std::string errors = dir_.File("stderr");
     if ((pid_ = fork()) == 0) {
+        dup2(open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         setenv("HOME", home_.c_str(), 1);
         setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         // Leaks inside the X and font libraries are not ours to report.
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
         if (chdir(work_.c_str()) == 0)
-            execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+            execv(program.c_str(), argv.data());
         _exit(127);
     }
     return pid_ > 0;

@@ -41,6 +41,12 @@ unsigned long FindWindow(const std::string& title);
 // What a window manager sends when the user closes the window.
 void SendCloseRequest(unsigned long window);
 
+// Starts a window manager for the rest of this test program; true once it has marked the
+// root window as a standard one does.
+bool StartWindowManager(const std::string& program);
+// A window's property as text: atom names, a string's parts or numbers, each followed by " ".
+std::string Property(unsigned long window, const char* name);
+
 // The keyboard (xdotool key names, "alt+f e") and the mouse.
 void Key(const std::string& keys);
 void Type(const std::string& text);
@@ -73,8 +79,8 @@ struct MenuBar {
 ::testing::AssertionResult ClickMenu(MenuBar bar, size_t title, size_t item,
                                      std::vector<int>* darkest = nullptr);
 
-// A program run in folders of its own: HOME (with the folders GTK and FLTK keep their
-// settings in), XDG_CONFIG_HOME and the working folder. A program still running at the end
+// A program run in folders of its own: HOME (with the folder FLTK keeps its settings in),
+// XDG_CONFIG_HOME and the working folder. A program still running at the end
 // is killed.
 class Session {
   public:
@@ -86,7 +92,9 @@ class Session {
     const std::string& config() const { return config_; }
     const std::string& work() const { return work_; }
 
-    bool Start(const std::string& program);
+    // Starts the program in the working folder; what it writes to stderr is kept.
+    bool Start(const std::string& program, const std::vector<std::string>& arguments = {});
+    std::string Errors() const { return ReadFileBytes(dir_.File("stderr")); }
     // Waits for the program to end and gives its wait status.
     ::testing::AssertionResult Ended(int* status);
 
