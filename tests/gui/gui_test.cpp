@@ -237,6 +237,7 @@ TEST_F(GuiTest, InstallLayout) {
             << out;
     WriteFileBytes(settings_, "3");
     const std::string intro = ReadFileBytes(share + "/zod-edozuv/intro.bmp");
+    ASSERT_GE(intro.size(), 54u) << out;
     ASSERT_TRUE(
         session_.Start("/bin/sh", {"-c", "cd && PATH=" + prefix + "/bin:$PATH exec gio launch " +
                                              share + "/applications/zod-edozuv.desktop"}));
