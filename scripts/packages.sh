@@ -17,6 +17,8 @@ BUILD_PACKAGES+=(libcli11-dev libspng-dev)
 # of its prefix, asks gio what type a .tvq file has and `file` what size the icons are.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 openbox
                    desktop-file-utils shared-mime-info libglib2.0-bin file)
+# The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads
 # the screen through python3-xlib, as the GUI tests read it through Xlib).
 WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64

@@ -21,6 +21,12 @@ POINT DrawingAreaOrigin(HWND window) {
     return origin;
 }
 
+// How much of `length` pixels from `start` lies before the screen's edge at `screenLength`.
+int OnScreen(int32_t length, LONG start, int screenLength) {
+    const int64_t room = int64_t(screenLength) - start;
+    return int(room < length ? (room > 0 ? room : 0) : length);
+}
+
 } // namespace
 
 void ExportBitmapCommand(HWND window, HINSTANCE instance) {
@@ -67,7 +73,13 @@ bool ExportDisplayedImage(const char* path, ImageExtent extent, HWND window) {
         // Some window systems put window drawing on the screen lazily; give them the chance
         // to show what was just drawn before it is read back.
         MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT);
-        BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+        // Only what lies on the screen: some systems copy nothing at all when the source
+        // leaves it. The rest of the new bitmap stays black.
+        const int onScreenWidth = OnScreen(width, origin.x, GetDeviceCaps(screen, HORZRES));
+        const int onScreenHeight = OnScreen(height, origin.y, GetDeviceCaps(screen, VERTRES));
+        if (onScreenWidth > 0 && onScreenHeight > 0)
+            BitBlt(memory, 0, 0, onScreenWidth, onScreenHeight, screen, origin.x, origin.y,
+                   SRCCOPY);
 
         // At least one byte, so that an empty image still gets a block of its own.
         HGLOBAL block = GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(bytes ? bytes : 1));

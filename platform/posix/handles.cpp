@@ -107,7 +107,7 @@ int LiveHandles(HandleKind kind) {
 
 int LiveResourceHandles() {
     return LiveHandles(HandleKind::DeviceContext) + LiveHandles(HandleKind::Bitmap) +
-           LiveHandles(HandleKind::Memory);
+           LiveHandles(HandleKind::Memory) + LiveHandles(HandleKind::File);
 }
 
 RECT Intersect(const RECT& a, const RECT& b) {

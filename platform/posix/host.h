@@ -101,9 +101,9 @@ constexpr int kMenuBarHeight = 18;
 const Menu* FindMenuResource(const char* name);
 const Image* FindIconResource(const char* name);
 
-enum class HandleKind { Window, DeviceContext, Bitmap, Memory, Icon, Cursor, Brush, Count };
+enum class HandleKind { Window, DeviceContext, Bitmap, Memory, Icon, Cursor, Brush, File, Count };
 int LiveHandles(HandleKind kind);
-// Device contexts, bitmaps and memory blocks that are still alive.
+// Device contexts, bitmaps, memory blocks and open files that are still alive.
 int LiveResourceHandles();
 
 } // namespace zod

@@ -1,7 +1,9 @@
-// Global memory and file replacement.
+// Global memory, the clock and the process.
 #include "state.h"
 
-#include <cstdio>
+#include <unistd.h>
+
+#include <chrono>
 #include <new>
 
 using namespace zod;
@@ -42,9 +44,11 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
     return State().handles.Remove(memory) ? nullptr : memory;
 }
 
-BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags) {
-    if (!existing || !replacement || !(flags & MOVEFILE_REPLACE_EXISTING))
-        return FALSE;
-    // rename(2) replaces the target atomically.
-    return std::rename(existing, replacement) == 0;
+DWORD WINAPI GetTickCount() {
+    using namespace std::chrono;
+    return DWORD(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+DWORD WINAPI GetCurrentProcessId() {
+    return DWORD(getpid());
 }

@@ -61,6 +61,11 @@ struct MemoryObject : Object {
     int locks = 0;
 };
 
+struct FileObject : Object {
+    int fd = -1;
+    ~FileObject() override;
+};
+
 struct WindowClass {
     std::string name;
     WNDCLASSA info{};
@@ -173,6 +178,13 @@ bool ReadFileVersion(const char* path, FileVersion& version); // false: no such 
 HBITMAP LoadCachedBitmap(const FileVersion& version);         // NULL unless it is kept
 void KeepDecodedBitmap(const FileVersion& version, int width, int height, PixelBuffer pixels);
 void ForgetDecodedBitmap();
+
+// bmp_header_checks.cpp: whether a BMP file's headers, the first kBmpHeadBytes bytes of
+// a file of `fileBytes` (or all of a shorter one), describe a bitmap LoadImageA may
+// decode. RLE bitmaps are held to fewer pixels, since a tiny file can claim any number.
+constexpr size_t kBmpHeadBytes = 14 + 124;
+constexpr uint64_t kMaxRlePixels = uint64_t(1) << 24;
+bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes);
 
 // set_pixel.cpp
 void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject)

@@ -216,6 +216,15 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 #define GMEM_FIXED 0x0000
 #define GMEM_ZEROINIT 0x0040
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+#define GENERIC_WRITE 0x40000000
+#define CREATE_NEW 1
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_FILE_EXISTS 80
 
 // Waiting
 #define QS_ALLINPUT 0x04FF
@@ -297,7 +306,18 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+// Files: CreateFileA only creates a new file for writing (CREATE_NEW, GENERIC_WRITE).
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPVOID security,
+                          DWORD disposition, DWORD attributes, HANDLE templateFile);
+BOOL WINAPI WriteFile(HANDLE file, const void* data, DWORD bytes, DWORD* written,
+                      LPVOID overlapped);
+BOOL WINAPI FlushFileBuffers(HANDLE file);
+BOOL WINAPI CloseHandle(HANDLE object);
+BOOL WINAPI DeleteFileA(LPCSTR name);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR replacement, DWORD flags);
+DWORD WINAPI GetLastError();
+DWORD WINAPI GetTickCount();
+DWORD WINAPI GetCurrentProcessId();
 
 // The entry point that the host's main() calls, as the runtime start-up does on Windows.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);

@@ -1,12 +1,15 @@
 // LoadImageA with LR_LOADFROMFILE: one file per BMP encoding family the loader must accept,
 // built here byte by byte and read back through a memory context; and files it must refuse.
 #include "platform/hosts/headless.h"
+#include "tests/support/bmp_corpus.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,32 +125,51 @@ TEST(LoadImage, DecodesEachEncodingFamily) {
     EXPECT_EQ(LiveResourceHandles(), 0);
 }
 
-std::string Bmp24(int width, int height) {
-    return test::Bmp24Bytes(width, height, [](int, int) { return RGB(1, 2, 3); });
+// Resident memory now and at its peak since ResetPeak(), in KiB; -1 where unknown.
+long StatusKib(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
+    return -1;
+}
+bool ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    return bool(clear << "5" << std::flush);
 }
 
-TEST(LoadImage, RefusesWhatIsNotAnAcceptableBmp) {
+// The corpus holds every encoding, bad fields of every kind, truncations, RLE overruns,
+// and files whose few bytes claim gigabytes of pixels: each is refused having read little
+// more than its headers.
+TEST(LoadImage, AcceptsAndRefusesTheCorpusCheaply) {
+    HeadlessHost host(16, 16);
+    for (const test::CorpusBmp& bmp : test::ReadBmpCorpus(ZOD_BMP_CORPUS)) {
+        SCOPED_TRACE(bmp.path);
+        const long before = StatusKib("VmRSS:");
+        const bool measured = ResetPeak();
+        HBITMAP bitmap = static_cast<HBITMAP>(
+            LoadImageA(nullptr, bmp.path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        if (measured) {
+            EXPECT_LT(StatusKib("VmHWM:") - before, 64 * 1024);
+        }
+        EXPECT_EQ(bitmap != nullptr, bmp.weAccept);
+        BITMAP info{};
+        if (bitmap && GetObjectA(bitmap, sizeof info, &info)) {
+            EXPECT_EQ(std::pair(info.bmWidth, info.bmHeight), std::pair(bmp.width, bmp.height));
+        }
+        DeleteObject(bitmap);
+    }
+    EXPECT_EQ(LiveResourceHandles(), 0);
+}
+
+TEST(LoadImage, RefusesOtherFormatsAndMissingFiles) {
     HeadlessHost host(16, 16);
     TempDir dir;
-    const std::string whole = Bmp24(kW, kH);
-    const std::string cases[] = {
-        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(40, '\0'),
-        whole.substr(0, whole.size() - 7), Bmp24(65536, 1), // a side too long
-    };
-    for (const std::string& bytes : cases) {
-        const std::string path = dir.File("bad.bmp");
-        WriteFileBytes(path, bytes);
-        EXPECT_EQ(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr)
-            << "case " << &bytes - cases;
-    }
-    EXPECT_EQ(
-        LoadImageA(nullptr, dir.File("missing.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE),
-        nullptr);
-    const std::string edge = dir.File("edge.bmp"); // the largest side loads
-    WriteFileBytes(edge, Bmp24(65535, 1));
-    HANDLE bitmap = LoadImageA(nullptr, edge.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
-    EXPECT_NE(bitmap, nullptr);
-    DeleteObject(bitmap);
+    const std::string png = dir.File("png.bmp");
+    WriteFileBytes(png, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(40, '\0'));
+    for (const std::string& path : {png, dir.File("missing.bmp")})
+        EXPECT_EQ(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
     EXPECT_EQ(LiveResourceHandles(), 0);
 }
 

@@ -57,7 +57,7 @@ TEST(Handles, CountsGoUpAndDownPerKind) {
     HDC memory = CreateCompatibleDC(nullptr), client = GetDC(window);
     HBITMAP bitmap = CreateCompatibleBitmap(client, 4, 4);
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, 16);
-    EXPECT_EQ(counts(), (std::vector<int>{1, 2, 1, 1, 0, 0, 0}));
+    EXPECT_EQ(counts(), (std::vector<int>{1, 2, 1, 1, 0, 0, 0, 0}));
     EXPECT_EQ(LiveResourceHandles(), 4);
     GlobalFree(block);
     DeleteObject(bitmap);

@@ -3,6 +3,9 @@
 #include "scenario.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 namespace zod::test {
 namespace {
@@ -37,9 +40,17 @@ TEST_F(Export, ReplacesAnExistingFileWithoutAsking) {
 struct FailureCase {
     const char* name;
     const char* target;   // relative to the test folder
-    bool targetExists;    // an old file that must survive
+    mode_t oldFileMode;   // an old file that must survive as it was; 0: none
     const char* obstacle; // a folder that makes the write fail, or nullptr
 };
+
+// Files in the test folder whose names mark them as the export's temporary files.
+int TemporaryFiles(const std::string& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        count += entry.path().string().find(".zod-tmp") != std::string::npos;
+    return count;
+}
 
 class FailedExport : public Scenario, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -47,8 +58,10 @@ TEST_P(FailedExport, IsReportedAndLosesNothing) {
     const FailureCase& c = GetParam();
     StoreSettings("3");
     WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
-    if (c.targetExists)
+    if (c.oldFileMode) {
         WriteFile(c.target, "old content");
+        ASSERT_EQ(chmod(Path(c.target).c_str(), c.oldFileMode), 0);
+    }
     if (c.obstacle) {
         ASSERT_EQ(mkdir(Path(c.obstacle).c_str(), 0755), 0);
     }
@@ -65,10 +78,13 @@ TEST_P(FailedExport, IsReportedAndLosesNothing) {
     EXPECT_EQ(box.caption, "Export Error");
     EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONHAND));
     EXPECT_NE(box.owner, nullptr);
-    if (c.targetExists) {
+    EXPECT_EQ(TemporaryFiles(Path("")), 0);
+    struct stat info;
+    if (c.oldFileMode) {
         EXPECT_EQ(ReadFileBytes(Path(c.target)), "old content");
+        EXPECT_TRUE(stat(Path(c.target).c_str(), &info) == 0 &&
+                    (info.st_mode & 07777) == c.oldFileMode);
     } else if (c.obstacle && std::string(c.obstacle) == c.target) {
-        struct stat info;
         EXPECT_TRUE(stat(Path(c.target).c_str(), &info) == 0 && S_ISDIR(info.st_mode));
     } else {
         EXPECT_FALSE(FileExists(Path(c.target)));
@@ -77,10 +93,29 @@ TEST_P(FailedExport, IsReportedAndLosesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FailedExport,
-    ::testing::Values(FailureCase{"MissingFolder", "no-such-folder/out.bmp", false, nullptr},
-                      FailureCase{"OldFileKept", "kept.bmp", true, "kept.bmp.zod-tmp"},
-                      FailureCase{"TargetIsAFolder", "folder.bmp", false, "folder.bmp"}),
+    ::testing::Values(FailureCase{"MissingFolder", "no-such-folder/out.bmp", 0, nullptr},
+                      // Windows refuses to replace a read-only file, even for an administrator.
+                      FailureCase{"ReadOnlyOldFile", "kept.bmp", 0444, nullptr},
+                      FailureCase{"TargetIsAFolder", "folder.bmp", 0, "folder.bmp"}),
     CaseName());
+
+// The temporary file is made where nothing has its name yet: a link planted at the name a
+// fixed scheme would use is never followed, and one export after another both succeed.
+TEST_F(Export, NeverWritesThroughALinkBesideTheTarget) {
+    StoreSettings("3");
+    WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
+    WriteFile("victim", "precious");
+    ASSERT_EQ(symlink(Path("victim").c_str(), Path("out.bmp.zod-tmp").c_str()), 0);
+    ImportTvq("one.tvq");
+    ExportBmp("out.bmp");
+    ImportTvq("one.tvq");
+    ExportBmp("out.bmp");
+    Run();
+    EXPECT_TRUE(host.MessageBoxes().empty());
+    EXPECT_EQ(ReadFileBytes(Path("victim")), "precious");
+    EXPECT_EQ(Bmp24Pixel(ReadFileBytes(Path("out.bmp")), 0, 0), RGB(93, 93, 93));
+    EXPECT_EQ(TemporaryFiles(Path("")), 1); // the planted link
+}
 
 struct ExtentCase {
     const char* name;

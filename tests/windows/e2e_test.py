@@ -262,6 +262,7 @@ def typical_run(exe, intro_path, folder, prefix):
         answer_file_dialog("Open", exported)
         wait_for("the exported file on view", lambda: shows(at[8], image_at))
         check(True, "Level 1 shows factor 2; the exported file shows as it was written")
+        export_past_screen_edges(window, folder, image_at)
 
         choose(window, "f", "e")
         program.wait_exit()
@@ -271,6 +272,30 @@ def typical_run(exe, intro_path, folder, prefix):
         raise
     finally:
         program.stop()
+
+
+def export_past_screen_edges(window, folder, image_at):
+    """An image running past the screen's right and bottom edges exports what the screen
+    shows of it, black beyond the edges."""
+    screen = screenshot()
+    width, height = len(screen[0]) // 3 + 37, len(screen)
+    tvq = os.path.join(folder, "wide.tvq")
+    words = make_tvq(tvq, width, height)
+    exported = os.path.join(folder, "wide.bmp")
+    choose(window, "i", "t", opens_dialog=True)
+    answer_file_dialog("Open", tvq)
+    choose(window, "e", "b", opens_dialog=True)
+    answer_file_dialog("Save As", exported)
+    wait_for("the exported file", lambda: os.path.exists(exported))
+    with open(exported, "rb") as file:
+        rows = read_bmp24(file.read())
+    corner = b"".join(amplified(word, 2) for word in words[:64])
+    check(rows[0][:len(corner)] == corner, "an export past the screen's edges holds the image")
+    left, top = image_at
+    screen = screenshot()
+    shown = [screen[top + y][left * 3:] if top + y < len(screen) else b"" for y in range(height)]
+    check(rows == [row + bytes(width * 3 - len(row)) for row in shown],
+          "and the rest of what the screen shows, black beyond its edges")
 
 
 def main():
