@@ -2,6 +2,7 @@
 // format does not use, is odd). Checked: it converts exactly the files its own checks
 // accept; a BMP has the header's size, the full length, and the first word's colour at
 // the top left; nothing is left beside the output.
+#include "common/little_endian.h"
 #include "converter/convert.h"
 #include "converter/tvq_input.h"
 #include "fuzz/fuzz_support.h"
@@ -17,8 +18,7 @@ constexpr int32_t kFactor = 5;
 constexpr uint64_t kMaxPixels = uint64_t(1) << 20; // keeps each run short
 
 uint32_t Le32(const std::string& b, size_t at) {
-    return uint32_t(uint8_t(b[at])) | uint32_t(uint8_t(b[at + 1])) << 8 |
-           uint32_t(uint8_t(b[at + 2])) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+    return ReadLe32(reinterpret_cast<const uint8_t*>(b.data()) + at);
 }
 
 uint8_t Level(unsigned channel) {

@@ -2,6 +2,7 @@
 // bytes, which the format does not use, also give the factor. Checked: the extent is the
 // header's, every pixel of the surface is what a plain reading of the file gives (pixels
 // outside the image keep the colour they had), and no handle is left alive.
+#include "common/little_endian.h"
 #include "formats/tvq_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/hosts/headless.h"
@@ -45,10 +46,7 @@ COLORREF Expected(const Input& in, int32_t width, int32_t factor, int x, int y) 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static zod::HeadlessHost host(64, 64);
     const Input in{data, size};
-    const int32_t factor =
-        size >= 4
-            ? int32_t(uint32_t(data[0]) | data[1] << 8 | data[2] << 16 | uint32_t(data[3]) << 24)
-            : 3;
+    const int32_t factor = size >= 4 ? int32_t(ReadLe32(data)) : 3;
 
     HDC memory = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateCompatibleBitmap(memory, kSurfaceWidth, kSurfaceHeight);
