@@ -23,6 +23,17 @@ bool EndsWithTvq(const char* path) {
     return true;
 }
 
+// Appends `count` copies of `c` while they fit with the terminating NUL; `fits` records
+// whether everything did.
+void Append(char* argument, size_t capacity, size_t* length, bool* fits, char c, size_t count) {
+    for (; count > 0; --count) {
+        if (*length + 1 >= capacity)
+            *fits = false;
+        else
+            argument[(*length)++] = c;
+    }
+}
+
 // The first argument, unquoted by Windows' rules: quotes group blanks, a backslash escapes a quote,
 // and backslashes before a quote pair up; elsewhere a backslash is only a backslash.
 bool FirstCommandLineArgument(const char* commandLine, char* argument, size_t capacity) {
@@ -34,28 +45,20 @@ bool FirstCommandLineArgument(const char* commandLine, char* argument, size_t ca
     size_t length = 0;
     bool quoted = false;
     bool fits = true;
-    auto append = [&](char c, size_t count) {
-        for (; count > 0; --count) {
-            if (length + 1 >= capacity)
-                fits = false;
-            else
-                argument[length++] = c;
-        }
-    };
     while (*p && (quoted || !IsBlank(*p))) {
         size_t backslashes = 0;
         while (p[backslashes] == '\\')
             ++backslashes;
         p += backslashes;
         if (*p != '"') {
-            append('\\', backslashes);
+            Append(argument, capacity, &length, &fits, '\\', backslashes);
             if (*p && (quoted || !IsBlank(*p)))
-                append(*p++, 1);
+                Append(argument, capacity, &length, &fits, *p++, 1);
             continue;
         }
-        append('\\', backslashes / 2);
+        Append(argument, capacity, &length, &fits, '\\', backslashes / 2);
         if (backslashes % 2)
-            append('"', 1);
+            Append(argument, capacity, &length, &fits, '"', 1);
         else
             quoted = !quoted;
         ++p;
