@@ -11,6 +11,7 @@
 // for up to 800 MB of one colour.
 #include "common/types.h"
 #include "formats/tvq_decode.h"
+#include "formats/tvq_plausible.h"
 #include "settings/stored_factor.h"
 
 #include <gdk-pixbuf/gdk-pixbuf-io.h>
@@ -22,10 +23,6 @@
 #include <vector>
 
 namespace {
-
-constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
-constexpr uint64_t kAlwaysDecodedPixels = uint64_t(1) << 24;
-constexpr uint64_t kMaxPixelsPerStoredWord = 64;
 
 struct TvqLoad {
     GdkPixbufModuleSizeFunc sizeFunc = nullptr;
@@ -105,8 +102,7 @@ void PlaceBytes(TvqLoad& load, const uint8_t* data, uint64_t size) {
 }
 
 bool WithinBound(const TvqLoad& load) {
-    return load.imageWords <= kAlwaysDecodedPixels ||
-           TvqStoredWords(load.received) * kMaxPixelsPerStoredWord >= load.imageWords;
+    return TvqHoldsEnough(load.extent, TvqStoredWords(load.received));
 }
 
 bool MakePixbuf(TvqLoad& load, GError** error) {
@@ -140,7 +136,7 @@ bool ReadSize(TvqLoad& load, GError** error) {
     if (load.imageWords == 0)
         return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE, "TVQ image has no pixels: %d × %d",
                     width, height);
-    if (load.imageWords > kMaxPixels)
+    if (load.imageWords > kTvqMaxPixels)
         return Fail(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
                     "TVQ image of %d × %d is larger than 2^28 pixels", width, height);
     int requestedWidth = width;
