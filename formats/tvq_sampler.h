@@ -12,14 +12,14 @@
 struct TvqSampler {
     ImageExtent source;
     ImageExtent out;
-    int32_t* columns;    // the source column of each output column
-    int32_t* rows;       // the source row of each output row
-    uint16_t* words;     // out.width x out.height sampled words, top row first
-    uint64_t taken;      // samples taken so far, in that order
-    uint64_t nextByte;   // offset of the next sample's low byte from the first pixel word
-    uint64_t position;   // pixel bytes fed or skipped so far
-    uint8_t last[2];     // the bytes just before `position`, the latest in last[1]
-    int32_t lastKnown;   // how many of them were fed (a skip forgets them)
+    int32_t* columns;  // the source column of each output column
+    int32_t* rows;     // the source row of each output row
+    uint16_t* words;   // out.width x out.height sampled words, top row first
+    uint64_t taken;    // samples taken so far, in that order
+    uint64_t nextByte; // offset of the next sample's low byte from the first pixel word
+    uint64_t position; // pixel bytes fed or skipped so far
+    uint8_t last[2];   // the bytes just before `position`, the latest in last[1]
+    int32_t lastKnown; // how many of them were fed (a skip forgets them)
 };
 
 // Prepares `sampler` for `source` (which must have pixels) sampled to `out` (no larger).

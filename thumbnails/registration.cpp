@@ -33,20 +33,19 @@ bool IsElevated() {
 }
 
 HRESULT OpenClasses(HKEY hive, REGSAM access, HKEY* classes) {
-    return HRESULT_FROM_WIN32(
-        RegCreateKeyExW(hive, L"Software\\Classes", 0, nullptr, 0, access, nullptr, classes,
-                        nullptr));
+    return HRESULT_FROM_WIN32(RegCreateKeyExW(hive, L"Software\\Classes", 0, nullptr, 0, access,
+                                              nullptr, classes, nullptr));
 }
 
 HRESULT SetString(HKEY root, const std::wstring& key, const wchar_t* name,
                   const std::wstring& value) {
     HKEY opened = nullptr;
-    LONG status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  &opened, nullptr);
+    LONG status =
+        RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
     if (status == ERROR_SUCCESS) {
-        status = RegSetValueExW(opened, name, 0, REG_SZ,
-                                reinterpret_cast<const BYTE*>(value.c_str()),
-                                DWORD((value.size() + 1) * sizeof(wchar_t)));
+        status =
+            RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           DWORD((value.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(opened);
     }
     return HRESULT_FROM_WIN32(status);

@@ -134,8 +134,8 @@ HRESULT MakeTvqThumbnail(IStream* stream, UINT size, HBITMAP* bitmap) {
     bool ended = false;
     hr = FeedFromStream(stream, &sampler, stored < imageBytes ? stored : imageBytes, &ended);
     if (SUCCEEDED(hr) && ended &&
-        (sampler.position == 0 || !TvqHoldsEnough(extent, TvqStoredWords(
-                                                              kTvqPixelsOffset + sampler.position))))
+        (sampler.position == 0 ||
+         !TvqHoldsEnough(extent, TvqStoredWords(kTvqPixelsOffset + sampler.position))))
         hr = kRefused;
     if (SUCCEEDED(hr) && !TvqFinishSampler(&sampler))
         hr = E_FAIL; // the stream ended inside a skipped stretch: it shrank as it was read
