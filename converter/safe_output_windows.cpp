@@ -43,7 +43,8 @@ std::string SystemMessage(DWORD code) {
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text ? std::filesystem::path(text).string() : "error " + std::to_string(code);
+    std::string message =
+        text ? std::filesystem::path(text).string() : "error " + std::to_string(code);
     if (text)
         LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
