@@ -14,7 +14,7 @@ cmake --build --preset release --target zod-tvq >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target zod-tvq >/dev/null
 linux=$PWD/build/release/converter/zod-tvq
-windows=$PWD/build/windows/converter/zod-tvq.exe
+windows=$PWD/build/windows/zod-tvq.exe
 
 work=$(mktemp -d /tmp/zod-windows-convert-XXXXXX)
 export WINEPREFIX=$work/wine WINEDEBUG=-all
@@ -24,7 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 wine wineboot -i >/dev/null 2>&1
-wineserver -p >/dev/null 2>&1 # one server for every run, as in a desktop session
+wineserver -p >/dev/null 2>&1 || true # one server for every run, as in a desktop session
 
 python3 - "$work/big.tvq" <<'PY'
 import struct, sys, random
