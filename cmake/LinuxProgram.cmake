@@ -60,6 +60,7 @@ install(CODE "
                  \"update-desktop-database;\${share}/applications\"
                  \"gtk-update-icon-cache;-q;-f;-t;\${share}/icons/hicolor\")
       list(POP_FRONT step tool)
+      unset(found)
       find_program(found \${tool} NO_CACHE)
       if(found)
         message(STATUS \"Refreshing: \${tool} \${step}\")
