@@ -68,7 +68,7 @@ check_dll() {
 cmake --preset windows
 cmake --build --preset windows
 scripts/windows-check-exe.sh build/windows/zod-edozuv.exe
-x86_64-w64-mingw32-objdump -p build/windows/zod-tvq.exe | grep -Eq 'Subsystem[[:space:]]+00000003' ||
+grep -Eq 'Subsystem[[:space:]]+00000003' <<<"$(x86_64-w64-mingw32-objdump -p build/windows/zod-tvq.exe)" ||
   { echo "windows-test: zod-tvq.exe is not a console program" >&2; exit 1; }
 check_imports build/windows/zod-tvq.exe
 check_dll build/windows/zod-tvq-thumbnails.dll
