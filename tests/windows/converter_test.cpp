@@ -2,6 +2,7 @@
 // program, Windows' rules for replacing files, the viewer's factor where file
 // virtualisation keeps it, and PNG written and pictures read by WIC. Files, messages and
 // exit codes are checked as the Linux tests check the Linux build.
+#include "tests/converter/cases.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -92,13 +93,6 @@ class ZodTvqExe : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     bool Exists(const std::wstring& name) { return fs::exists(Work() / name); }
-    void SaveFactor(int factor) {
-        WriteFileBytes(
-            (fs::path(WindowsPath(dir_.path())) / L"VirtualStore" / L"Windows" / L"RARURI.ini")
-                .string(),
-            std::to_string(factor) + "\r\n");
-    }
-
     TempDir dir_;
 };
 
@@ -135,25 +129,12 @@ class Com {
     ~Com() { CoUninitialize(); }
 };
 
+// The Linux tests' table (tests/converter/cases.h).
 TEST_F(ZodTvqExe, PixelsMatchAReferenceInBothFormats) {
     Com com;
-    const struct {
-        int16_t width, height;
-        long stored; // < 0: every word
-        bool loneByte;
-        int factor;
-    } cases[] = {
-        {1, 1, -1, false, 2},  {3, 2, -1, false, 8},         {5, 3, 7, false, 3},
-        {7, 4, 1, false, 100}, {2, 3, 3, true, 2},           {3, 1, 0, true, 8},
-        {5, 5, 11, true, -3},  {1001, 400, 250000, true, 4},
-    };
-    for (const auto& c : cases) {
+    for (const PixelCase& c : kPixelCases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " factor " << c.factor);
-        const size_t pixels = size_t(c.width) * size_t(c.height);
-        std::string file =
-            TvqBytes(c.width, c.height, NoiseWords(c.stored < 0 ? pixels : size_t(c.stored), 3));
-        if (c.loneByte)
-            file += char(0x5B);
+        const std::string file = PixelCaseFile(c);
         Put(L"in.tvq", file);
         const std::vector<uint32_t> reference = TvqPicture(file, c.factor);
         const std::wstring factor = L"--factor=" + std::to_wstring(c.factor);
@@ -163,6 +144,7 @@ TEST_F(ZodTvqExe, PixelsMatchAReferenceInBothFormats) {
         UINT width = 0;
         const std::vector<uint32_t> png = PngPixels(Work() / L"in.png", &width);
         ASSERT_EQ(png.size(), reference.size());
+        ASSERT_EQ(width, UINT(c.width));
         int wrongBmp = 0, wrongPng = 0;
         for (size_t i = 0; i < reference.size(); ++i) {
             wrongBmp += Bmp24Pixel(bmp, int(i % c.width), int(i / c.width)) != reference[i];
@@ -218,19 +200,29 @@ TEST_F(ZodTvqExe, ReplacesOnlyWithForceAndNeverAReadOnlyFile) {
     EXPECT_EQ(files, 3);
 }
 
+// The Linux tests' saved factors, in the VirtualStore copy; then, without it, the real file.
 TEST_F(ZodTvqExe, FactorFromTheViewersVirtualStoreCopyThenTheRealFile) {
-    Put(L"a.tvq", TvqBytes(1, 1, {TvqWord(10, 20, 30)}));
-    SaveFactor(5);
-    ASSERT_EQ(Run(L"convert a.tvq").status, 0u);
-    EXPECT_EQ(Bmp24Pixel(Read(L"a.bmp"), 0, 0), AmplifiedColour(TvqWord(10, 20, 30), 5));
-
-    fs::remove(fs::path(WindowsPath(dir_.path())) / L"VirtualStore" / L"Windows" / L"RARURI.ini");
+    const uint16_t word = 0xFFFF;
+    Put(L"a.tvq", TvqBytes(1, 1, {word}));
+    const fs::path copy =
+        fs::path(WindowsPath(dir_.path())) / L"VirtualStore" / L"Windows" / L"RARURI.ini";
     const std::string real = "c:\\windows\\RARURI.ini";
     const bool hadReal = fs::exists(real);
     const std::string saved = ReadFileBytes(real);
+    fs::remove(real);
+    for (const SavedFactorCase& c : kSavedFactorCases) {
+        SCOPED_TRACE(c.saved ? c.saved : "no file");
+        if (c.saved)
+            WriteFileBytes(copy.string(), c.saved);
+        else
+            fs::remove(copy);
+        ASSERT_EQ(Run(L"convert --force a.tvq").status, 0u);
+        EXPECT_EQ(Bmp24Pixel(Read(L"a.bmp"), 0, 0), AmplifiedColour(word, c.factor));
+    }
+    fs::remove(copy);
     WriteFileBytes(real, "7");
     ASSERT_EQ(Run(L"convert --force a.tvq").status, 0u);
-    EXPECT_EQ(Bmp24Pixel(Read(L"a.bmp"), 0, 0), AmplifiedColour(TvqWord(10, 20, 30), 7));
+    EXPECT_EQ(Bmp24Pixel(Read(L"a.bmp"), 0, 0), AmplifiedColour(word, 7));
     if (hadReal)
         WriteFileBytes(real, saved);
     else
