@@ -61,6 +61,27 @@ TEST_F(QtPlugin, IsFoundByTypeAndNameOnly) {
     EXPECT_EQ(QImageReader::imageFormat(&buffer), QByteArray());
 }
 
+// KDE's image thumbnailer (kio-extras) reads every image/* file this way: the format from
+// the content alone. A file named .tvq is still ours; no other file is.
+TEST_F(QtPlugin, IsFoundByNameWhenTheFormatComesFromTheContent) {
+    auto read = [](const std::string& path) {
+        QImageReader reader(QString::fromStdString(path), QByteArray());
+        reader.setDecideFormatFromContent(true);
+        reader.setAutoTransform(true);
+        return reader.read();
+    };
+    const std::string tvq = TvqBytes(3, 1, {0xFFFF, 0x0020, 0xF800});
+    WriteFileBytes(dir_.File("a.tvq"), tvq);
+    WriteFileBytes(dir_.File("a.dat"), tvq);
+    EXPECT_TRUE(Pixels(read(dir_.File("a.tvq"))).second == TvqPicture(tvq, 3));
+    EXPECT_TRUE(read(dir_.File("a.dat")).isNull());
+    QImage png(2, 2, QImage::Format_RGB32);
+    png.fill(qRgb(10, 20, 30));
+    ASSERT_TRUE(png.save(QString::fromStdString(dir_.File("b.png")), "png"));
+    const QImage back = read(dir_.File("b.png"));
+    EXPECT_EQ(back.pixel(1, 1), qRgb(10, 20, 30)) << "another format's file stays its own";
+}
+
 TEST_F(QtPlugin, DecodesAsTheViewerDrawsWithTheSavedFactor) {
     const struct {
         std::string file;
