@@ -9,9 +9,9 @@
 #   bench/thumbnails.sh [RUNS] [OTHER_MODULE.so]   (builds the release preset first)
 # OTHER_MODULE.so, another build of the loader module, is timed beside ours as "pixbuf-other".
 set -euo pipefail
-cd "$(dirname "$0")/.."
 RUNS=${1:-15}
-OTHER=${2:-}
+OTHER=${2:+$(realpath "$2")}
+cd "$(dirname "$0")/.."
 scripts/ensure-packages.sh hyperfine python3 time libgdk-pixbuf2.0-bin shared-mime-info
 cmake --preset release >/dev/null
 cmake --build --preset release --target zod_pixbuf_tvq zod_qt_tvq qt_read >/dev/null
@@ -38,11 +38,10 @@ pixbuf_cache() { # MODULE CACHE
     -DMODULE="$1" -DOUTPUT="$2" -P "$SOURCE/pixbuf/WriteLoadersCache.cmake"
 }
 pixbuf_cache "$BUILD/pixbuf/libpixbufloader-tvq.so" "$WORK/ours.cache"
-[ -n "$OTHER" ] && pixbuf_cache "$(realpath "$SOURCE/$OTHER" 2>/dev/null || realpath "$OTHER")" \
-  "$WORK/other.cache"
+[ -n "$OTHER" ] && pixbuf_cache "$OTHER" "$WORK/other.cache"
 mkdir -p share/mime/packages config
 cp "$SOURCE/resources/zod-edozuv.xml" share/mime/packages/
-update-mime-database share/mime
+update-mime-database share/mime >/dev/null 2>&1
 export XDG_DATA_DIRS=$WORK/share:/usr/share XDG_CONFIG_HOME=$WORK/config
 export QT_PLUGIN_PATH=$BUILD/qt/plugins QT_QPA_PLATFORM=offscreen
 
