@@ -100,6 +100,30 @@ bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
     return true;
 }
 
+// Up to `size` more bytes of a sequential device, waiting for them as a pipe needs.
+void ReadUpTo(QIODevice* device, qint64 size, QByteArray* bytes) {
+    while (bytes->size() < size) {
+        const QByteArray more = device->read(size - bytes->size());
+        if (more.isEmpty() && !device->waitForReadyRead(30000))
+            return;
+        bytes->append(more);
+    }
+}
+
+// A sequential device's bytes, never more than the image its header claims needs: a
+// never-ending device (a .tvq link to /dev/urandom) must not fill the memory.
+QByteArray ReadSequential(QIODevice* device) {
+    QByteArray bytes;
+    ReadUpTo(device, qint64(kTvqPixelsOffset), &bytes);
+    if (bytes.size() < qint64(kTvqPixelsOffset))
+        return bytes;
+    const uint64_t words =
+        TvqImageWords(TvqExtentFromHeader(reinterpret_cast<const uint8_t*>(bytes.constData())));
+    if (words > 0 && words <= kTvqMaxPixels)
+        ReadUpTo(device, qint64(kTvqPixelsOffset + 2 * words), &bytes);
+    return bytes;
+}
+
 } // namespace
 
 bool TvqHandler::NamedTvq(QIODevice* device, const QByteArray& format) {
@@ -123,7 +147,7 @@ bool TvqHandler::read(QImage* image) {
         if (!device->isSequential())
             return Decode(device, device->pos(), scaledSize_, image);
         // A pipe or socket: its bytes, held, are a device that can seek.
-        QByteArray bytes = device->readAll();
+        QByteArray bytes = ReadSequential(device);
         QBuffer buffer(&bytes);
         return buffer.open(QIODevice::ReadOnly) && Decode(&buffer, 0, scaledSize_, image);
     } catch (...) { // no exception reaches the host program

@@ -41,6 +41,26 @@ std::pair<int, std::vector<uint32_t>> Read(const std::string& bytes, QSize scale
     return Pixels(reader.read());
 }
 
+// A pipe that never ends: the bytes of `file`, then the same bytes again, forever.
+class EndlessPipe : public QIODevice {
+  public:
+    explicit EndlessPipe(std::string file) : file_(std::move(file)) { open(ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 consumed() const { return at_; }
+
+  protected:
+    qint64 readData(char* data, qint64 size) override {
+        for (qint64 i = 0; i < size; ++i, ++at_)
+            data[i] = file_[size_t(at_ % qint64(file_.size()))];
+        return size;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+  private:
+    std::string file_;
+    qint64 at_ = 0;
+};
+
 class QtPlugin : public testing::Test {
   protected:
     QtPlugin() { std::filesystem::create_directories(dir_.path() + "/zod-edozuv"); }
@@ -105,6 +125,17 @@ TEST_F(QtPlugin, DecodesAsTheViewerDrawsWithTheSavedFactor) {
         EXPECT_TRUE(pixels == TvqPicture(c.file, c.factor));
         EXPECT_EQ(FileExists(settings_.File()), c.saved != nullptr) << "never written";
     }
+}
+
+TEST_F(QtPlugin, ReadsFromAPipeOnlyWhatTheImageNeeds) {
+    const std::string tvq = TvqBytes(40, 30, NoiseWords(1200, 8));
+    EndlessPipe pipe(tvq);
+    QImageReader reader(&pipe, "tvq");
+    reader.setScaledSize(QSize(20, 15));
+    EXPECT_TRUE(Pixels(reader.read()).second == Resampled(TvqPicture(tvq, 3), 40, 30, 20, 15));
+    EXPECT_LE(pipe.consumed(), qint64(tvq.size()) + 65536) << "no more than a read ahead";
+    EndlessPipe zeros(std::string(1, '\0'));
+    EXPECT_TRUE(QImageReader(&zeros, "tvq").read().isNull()) << "a size of 0 x 0";
 }
 
 TEST_F(QtPlugin, RefusesWhatCannotBeAnImage) {
