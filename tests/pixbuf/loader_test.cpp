@@ -144,6 +144,23 @@ TEST(PixbufLoader, DecodesStraightToTheSizeAsked) {
     }
 }
 
+// Over 2^24 pixels the pixbuf waits for enough words; asked small, it is small all the same.
+TEST(PixbufLoader, DecodesALargeShortFileStraightToTheSizeAsked) {
+    const std::vector<uint16_t> words = NoiseWords(5000 * 4000 / 64, 6); // rows 0 to 62
+    TempDir dir;
+    SettingsFolder settings(dir.path());
+    WriteFileBytes(dir.File("large.tvq"), TvqBytes(5000, 4000, words));
+    GdkPixbuf* pixbuf =
+        gdk_pixbuf_new_from_file_at_size(dir.File("large.tvq").c_str(), 50, 40, nullptr);
+    const auto [width, pixels] = Pixels(pixbuf);
+    ASSERT_EQ(width, 50);
+    ASSERT_EQ(pixels.size(), 50u * 40u);
+    for (size_t i = 0; i < pixels.size(); ++i) { // row 0 samples row 50, the others are past
+        const size_t word = i < 50 ? 50 * 5000 + (2 * i + 1) * 50 : words.size() - 1;
+        ASSERT_EQ(pixels[i], AmplifiedColour(words[word], 3)) << i;
+    }
+}
+
 TEST(PixbufThumbnailer, MakesThumbnailsOfTheRightSizeAndColours) {
     const uint16_t colours[] = {TvqWord(31, 0, 0), TvqWord(0, 31, 0), TvqWord(0, 0, 31),
                                 TvqWord(20, 20, 10)};
