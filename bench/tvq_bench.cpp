@@ -4,7 +4,7 @@
 // machine noise then falls on all of them alike); the table at the end gives each one's
 // median and minimum CPU time and its ratio to the baseline.
 #include "formats/tvq_decode.h"
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 #include "platform/hosts/headless.h"
 #include "shell/shell.h"
 

@@ -23,7 +23,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
     math(EXPR index "${index} + 1")
   endforeach()
   file(WRITE "${OUTPUT}" "// Made by cmake/EmbedResources.cmake at build time; not to be edited.
-#include \"platform/posix/embedded.h\"
+#include \"platform/linux/embedded.h\"
 
 #include <strings.h>
 

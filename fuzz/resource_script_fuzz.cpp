@@ -1,7 +1,7 @@
 // The resource-script reader. Checked: a refused script leaves the result as it was and
 // says which line; an accepted one names a file for every icon and cursor.
 #include "fuzz/fuzz_support.h"
-#include "platform/posix/resource_script.h"
+#include "platform/linux/resource_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

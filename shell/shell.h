@@ -2,7 +2,7 @@
 // display and export.
 #pragma once
 
-#include "common/common.h"
+#include "shell/state.h"
 
 // Rows of the menu bar above the drawing area, where the window system cannot say.
 constexpr int kMenuBarRows = 18;

@@ -199,7 +199,7 @@ def main():
     write_bmp_corpus(out)
     if bmp_only:
         return
-    for target in ("tvq_reader", "converter", "pixbuf_loader"):
+    for target in ("tvq_draw", "converter", "pixbuf_loader"):
         for name, data in TVQS.items():
             write(os.path.join(out, target, name + ".tvq"), data)
     for i, text in enumerate(SETTINGS):

@@ -3,7 +3,7 @@
 // the main window, its menu bar, input and which dialog answers.
 #pragma once
 
-#include "platform/posix/host.h"
+#include "platform/linux/host.h"
 
 #include <FL/Fl_Widget.H>
 

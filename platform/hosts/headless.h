@@ -3,7 +3,7 @@
 // back message boxes and the virtual screen.
 #pragma once
 
-#include "platform/posix/host.h"
+#include "platform/linux/host.h"
 
 #include <deque>
 #include <functional>

@@ -1,7 +1,7 @@
 // The program's resources on Linux: the embedded resource script is read once, and the
 // icon and cursor files it names are decoded by gdk-pixbuf's icon loader.
 #include "embedded.h"
-#include "little_endian.h"
+#include "common/little_endian.h"
 #include "pixbuf.h"
 #include "resource_script.h"
 #include "state.h"
@@ -30,16 +30,16 @@ struct Resources {
 // An .ico or .cur file: gdk-pixbuf decodes the picture; a cursor's hot spot comes from
 // the first directory entry, the one image our files hold.
 bool DecodeIconFile(const EmbeddedFile& file, bool cursor, Image& image) {
-    if (file.size < 22 || Le16(file.data) != 0 || Le16(file.data + 2) != (cursor ? 2 : 1) ||
-        Le16(file.data + 4) == 0)
+    if (file.size < 22 || ReadLe16(file.data) != 0 || ReadLe16(file.data + 2) != (cursor ? 2 : 1) ||
+        ReadLe16(file.data + 4) == 0)
         return false;
     DecodedPicture picture("ico", file.data, file.size);
     if (!picture)
         return false;
     image.width = picture.Width();
     image.height = picture.Height();
-    image.hotX = cursor ? Le16(file.data + 10) : 0;
-    image.hotY = cursor ? Le16(file.data + 12) : 0;
+    image.hotX = cursor ? ReadLe16(file.data + 10) : 0;
+    image.hotY = cursor ? ReadLe16(file.data + 12) : 0;
     image.argb.resize(size_t(image.width) * size_t(image.height));
     picture.ForEachPixel([&image](size_t i, uint32_t argb) { image.argb[i] = argb; });
     return true;

@@ -1,5 +1,5 @@
 // Internal state of the Win32 subset: the handle table, GDI and window objects, and the
-// virtual screen. Nothing outside platform/posix includes this.
+// virtual screen. Nothing outside platform/linux includes this.
 #pragma once
 
 #include "host.h"

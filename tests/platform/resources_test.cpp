@@ -1,6 +1,6 @@
 // The resources built into the Linux program, and the resource-script reader behind them.
-#include "platform/posix/resource_script.h"
-#include "platform/posix/state.h" // FindIconResource, FindCursorResource
+#include "platform/linux/resource_script.h"
+#include "platform/linux/state.h" // FindIconResource, FindCursorResource
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "gdi_helpers.h"
 
-#include "platform/posix/host.h"
+#include "platform/linux/host.h"
 
 #include <gtest/gtest.h>
 
