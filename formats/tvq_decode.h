@@ -89,6 +89,12 @@ void CloseTvqFile(TvqFile* tvq);
 // that follow. The bytes stay valid until the next call.
 const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t ahead);
 
+// Pixels `from` .. `to` - 1 of an image `width` pixels wide, whose rows of triples lie
+// `stride` bytes apart from `rows` (its row 0) on, take the colour `triple`: how the pixels
+// past a file's end are filled.
+void TvqFillTriples(const uint8_t* triple, uint8_t* rows, uint64_t width, size_t stride,
+                    uint64_t from, uint64_t to);
+
 // Rows first .. first + rows - 1 (all inside the image) as triples, `stride` bytes apart
 // in `out`. Pixels past the file's end take the past-end colour.
 void TvqRowsToTriples(TvqFile* tvq, const TvqTripleTable& table, int32_t first, int32_t rows,

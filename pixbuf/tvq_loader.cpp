@@ -189,18 +189,8 @@ bool Finish(TvqLoad& load, GError** error) {
         uint8_t word[2] = {uint8_t(pastEnd), uint8_t(pastEnd >> 8)};
         uint8_t colour[3];
         TvqWordsToTriples(load.triples, word, 1, colour);
-        // The rest of the current row, then whole rows copied from a filled one.
-        const uint64_t row = load.placed / uint64_t(width);
-        uint8_t* first = load.pixels + row * load.stride;
-        for (uint64_t x = load.placed % uint64_t(width); x < uint64_t(width); ++x)
-            memcpy(first + 3 * x, colour, 3);
-        if (row + 1 < uint64_t(height)) {
-            uint8_t* full = first + load.stride;
-            for (int32_t x = 0; x < width; ++x)
-                memcpy(full + 3 * x, colour, 3);
-            for (uint64_t y = row + 2; y < uint64_t(height); ++y)
-                memcpy(load.pixels + y * load.stride, full, size_t(width) * 3);
-        }
+        TvqFillTriples(colour, load.pixels, uint64_t(width), load.stride, load.placed,
+                       load.imageWords);
         load.placed = load.imageWords;
     }
     ShowRows(load, height);

@@ -4,9 +4,6 @@
 
 #include "shell/state.h"
 
-// Rows of the menu bar above the drawing area, where the window system cannot say.
-constexpr int kMenuBarRows = 18;
-
 // --- main_window.cpp: WinMain, the window class and the message loop -----------------
 extern const char kMainWindowClass[];
 

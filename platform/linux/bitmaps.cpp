@@ -53,7 +53,7 @@ HBITMAP NewSharedBitmap(int width, int height, PixelBuffer pixels) {
 }
 
 HBITMAP NewBitmap(int width, int height) {
-    if (width < 0 || height < 0 || uint64_t(width) * uint64_t(height) > kMaxBitmapPixels)
+    if (width < 0 || height < 0 || uint64_t(width) * uint64_t(height) > kMaxImagePixels)
         return nullptr;
     return NewSharedBitmap(width, height, NewPixelBuffer(size_t(width) * size_t(height)));
 }

@@ -63,7 +63,7 @@ bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBy
         return false;
     // Windows refuses bitmaps of 65536 or more pixels on a side.
     if (l.width == 0 || l.width > 65535 || l.rows == 0 || l.rows > 65535 ||
-        l.width * l.rows > kMaxBitmapPixels || !ColourTableFits(l, fileBytes))
+        l.width * l.rows > kMaxImagePixels || !ColourTableFits(l, fileBytes))
         return false;
     const uint64_t offset = ReadLe32(head + 10);
     if (l.compression == kRle8 || l.compression == kRle4)

@@ -3,6 +3,7 @@
 // posting messages, and presents the virtual screen that the subset draws into.
 #pragma once
 
+#include "common/types.h"
 #include "win32_subset.h"
 
 #include <cstdint>
@@ -94,9 +95,6 @@ COLORREF ScreenPixel(int x, int y);
 // The bounding box of every pixel drawn since the screen was made: outside it the screen is
 // black, so a host may fill the rest rather than copy it.
 RECT ScreenDrawnArea();
-
-// Rows of the main window taken by its menu bar.
-constexpr int kMenuBarHeight = 18;
 
 const Menu* FindMenuResource(const char* name);
 const Image* FindIconResource(const char* name);

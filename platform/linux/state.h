@@ -76,7 +76,6 @@ struct WindowObject : Object {
     WNDPROC proc = nullptr;
     std::string className;
     std::string title;
-    DWORD style = 0;
     RECT rect{0, 0, 0, 0}; // screen coordinates
     bool visible = false;
     const Menu* menu = nullptr;
@@ -155,9 +154,8 @@ void MarkDrawn(DcObject& dc, const RECT& r);
 bool MakeSurfaceWritable(DcObject& dc);
 void FlushAllDcs();
 
-// bitmaps.cpp. Bitmaps larger than this are refused, as a 32-bit process would fail to
-// allocate them.
-constexpr uint64_t kMaxBitmapPixels = uint64_t(1) << 28;
+// bitmaps.cpp. Bitmaps larger than kMaxImagePixels are refused, as a 32-bit process would
+// fail to allocate them.
 BitmapObject* FindBitmap(const void* bitmap);
 // Zeroed without writing to the memory, which the system hands out zeroed. NULL when too
 // large or out of memory.

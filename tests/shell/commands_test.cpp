@@ -66,7 +66,7 @@ TEST_F(Commands, ABitmapOnViewIsCutOffAndUnchangedByTheLevels) {
         EXPECT_EQ(CurrentExtent.width, 700);
         EXPECT_EQ(CurrentExtent.height, 500);
         ExpectScreen(640, 480, [&](int x, int y) {
-            return y < kMenuBarHeight ? 0u : colour(x, y - kMenuBarHeight);
+            return y < kMenuBarRows ? 0u : colour(x, y - kMenuBarRows);
         });
     };
     Check(expectBitmap);
@@ -96,7 +96,7 @@ TEST_F(Commands, OddCommands) {
     EXPECT_TRUE(host.Dialogs().empty());
     EXPECT_EQ(SettingsContent(), "3");
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
-    const RecordedMessageBox& box = host.MessageBoxes()[0];
+    const MessageBoxRequest& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.caption, "About ZOD Edozuv");
     EXPECT_EQ(box.type, UINT(MB_OK));
     EXPECT_NE(box.text.find('\n'), std::string::npos);
