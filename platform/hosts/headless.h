@@ -4,6 +4,8 @@
 #pragma once
 
 #include "platform/linux/host.h"
+#include "platform/linux/live_handles.h"
+#include "platform/linux/screen.h"
 
 #include <deque>
 #include <functional>

@@ -3,7 +3,6 @@
 // posting messages, and presents the virtual screen that the subset draws into.
 #pragma once
 
-#include "common/types.h"
 #include "win32_subset.h"
 
 #include <cstdint>
@@ -86,22 +85,5 @@ class Host {
 // messages and quit state of an earlier run are dropped. nullptr uninstalls.
 void InstallHost(Host* host);
 Host* InstalledHost();
-
-// The virtual screen, COLORREF pixels, top row first.
-int ScreenWidth();
-int ScreenHeight();
-const uint32_t* ScreenPixels();
-COLORREF ScreenPixel(int x, int y);
-// The bounding box of every pixel drawn since the screen was made: outside it the screen is
-// black, so a host may fill the rest rather than copy it.
-RECT ScreenDrawnArea();
-
-const Menu* FindMenuResource(const char* name);
-const Image* FindIconResource(const char* name);
-
-enum class HandleKind { Window, DeviceContext, Bitmap, Memory, Icon, Cursor, Brush, File, Count };
-int LiveHandles(HandleKind kind);
-// Device contexts, bitmaps, memory blocks and open files that are still alive.
-int LiveResourceHandles();
 
 } // namespace zod

@@ -1,8 +1,13 @@
 // Internal state of the Win32 subset: the handle table, GDI and window objects, and the
-// virtual screen. Nothing outside platform/linux includes this.
+// virtual screen. Only the subset's own files include this; hosts and tests use host.h,
+// screen.h, resources.h and live_handles.h.
 #pragma once
 
+#include "common/types.h"
 #include "host.h"
+#include "live_handles.h"
+#include "resources.h"
+#include "screen.h"
 
 #include <cstdint>
 #include <ctime>
@@ -189,9 +194,5 @@ void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject
 
 // kernel.cpp
 constexpr uint64_t kMaxGlobalBytes = uint64_t(1) << 30;
-
-// resources.cpp
-const Image* FindIconResource(const char* name);
-const Image* FindCursorResource(const char* name);
 
 } // namespace zod

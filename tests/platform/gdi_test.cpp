@@ -1,5 +1,6 @@
 // Device contexts, bitmaps, BitBlt and GetDIBits. Targets are filled with a sentinel first,
 // so that a stray write anywhere shows.
+#include "common/types.h" // kMenuBarRows
 #include "platform/hosts/headless.h"
 #include "tests/support/gdi_helpers.h"
 

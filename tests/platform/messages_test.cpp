@@ -1,4 +1,5 @@
 // Windows and the message queue at their edges, and what BeginPaint erases and clips.
+#include "common/types.h" // kMenuBarRows
 #include "platform/hosts/headless.h"
 #include "tests/support/gdi_helpers.h"
 

@@ -1,6 +1,6 @@
 // The resources built into the Linux program, and the resource-script reader behind them.
 #include "platform/linux/resource_script.h"
-#include "platform/linux/state.h" // FindIconResource, FindCursorResource
+#include "platform/linux/resources.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // Menu commands other than the typical run: cancelling, levels off TVQ, the odd ones.
 #include "scenario.h"
+#include "platform/linux/resources.h"
 #include "tests/support/gdi_helpers.h"
 
 #include <tuple>
