@@ -1,17 +1,17 @@
-// Inside the subset, not part of its API: win32_subset.h includes this only so that
-// SetPixel's common case is inlined into the caller.
+// SetPixel's common case, inlined into the caller by win32_subset.h: what the subset keeps
+// of the context SetPixel drew on last. It depends on nothing else of the subset.
 #pragma once
-
-#include "win32_subset.h"
 
 #include <cstdint>
 
 namespace zod {
 
-// What SetPixel keeps of the context it drew on last. Images are drawn pixel by pixel, so
-// drawing must cost little more than storing the pixel (see set_pixel.cpp).
+// Images are drawn pixel by pixel, so drawing must cost little more than storing the
+// pixel (see set_pixel.cpp). The copy is good while dcGeneration is what it was when the
+// copy was taken: every change to a context, and every removal of a handle, bumps it.
 struct PixelCache {
-    HDC handle;
+    const void* handle;
+    uint64_t generation;
     uint32_t* clipStart; // the pixel at the clip box's top-left corner
     int64_t stride;
     int64_t left; // clip box in logical coordinates
@@ -20,19 +20,20 @@ struct PixelCache {
     uint64_t height;
 };
 extern PixelCache pixelCache;
-COLORREF SetPixelUncached(HDC dc, int x, int y, COLORREF color);
+extern uint64_t dcGeneration;
 
-} // namespace zod
-
-inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
-    const zod::PixelCache& cache = zod::pixelCache;
+// Stores `color` when `dc` is the kept context, unchanged since, and (x, y) lies inside
+// its clip box.
+inline bool PutCachedPixel(const void* dc, int x, int y, uint32_t color) {
+    const PixelCache& cache = pixelCache;
     // Left of or above the clip box wraps to a huge unsigned value.
     const uint64_t column = uint64_t(int64_t(x) - cache.left);
     const uint64_t row = uint64_t(int64_t(y) - cache.top);
-    if (dc && dc == cache.handle && column < cache.width && row < cache.height) {
-        color &= 0x00FFFFFF;
-        cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
-        return color;
-    }
-    return zod::SetPixelUncached(dc, x, y, color);
+    if (!dc || dc != cache.handle || cache.generation != dcGeneration || column >= cache.width ||
+        row >= cache.height)
+        return false;
+    cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
+    return true;
 }
+
+} // namespace zod

@@ -7,32 +7,24 @@ namespace zod {
 
 namespace {
 
-inline COLORREF PutPixel(int x, int y, COLORREF color) {
-    const PixelCache& cache = pixelCache;
-    // One unsigned comparison per axis: left of or above the clip box wraps to a huge value.
-    const uint64_t column = uint64_t(int64_t(x) - cache.left);
-    const uint64_t row = uint64_t(int64_t(y) - cache.top);
-    if (column >= cache.width || row >= cache.height)
-        return CLR_INVALID;
-    color &= 0x00FFFFFF;
-    cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
-    return color;
-}
-
 // Out of line, so that the common path of SetPixel saves no registers.
 [[gnu::noinline]] COLORREF LookUpAndSetPixel(HDC dc, int x, int y, COLORREF color) {
-    DcObject* context = FindDc(dc);
+    DcObject* context = ChangeDc(dc);
     if (!context)
         return CLR_INVALID;
     // SetPixel nearly always draws on the context of its previous call, so keep what it
-    // needs of this one. Forgotten whenever a handle is removed and whenever a context
-    // changes its surface (SelectObject).
+    // needs of this one, for as long as no context changes (dcGeneration).
     if (!MakeSurfaceWritable(*context))
         return CLR_INVALID;
     const RECT& clip = context->clip; // always inside the surface
+    // A context on the screen reports its whole clip box as drawn, once: recording each
+    // pixel would cost more than drawing it. Flushing the context changes it, so that
+    // drawing on after a flush records the box again.
+    MarkDrawn(*context, clip);
     PixelCache& cache = pixelCache;
     cache = PixelCache{};
     cache.handle = dc;
+    cache.generation = dcGeneration;
     cache.stride = context->surface.width;
     cache.left = int64_t(clip.left) - context->origin.x;
     cache.top = int64_t(clip.top) - context->origin.y;
@@ -42,33 +34,28 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
         cache.clipStart =
             context->surface.pixels + size_t(clip.top) * size_t(cache.stride) + size_t(clip.left);
     }
-    // A context on the screen reports its whole clip box as drawn, once: recording each
-    // pixel would cost more than drawing it. Flushing the context forgets it here, so that
-    // drawing on after a flush records the box again.
-    MarkDrawn(*context, clip);
-    return PutPixel(x, y, color);
+    color &= 0x00FFFFFF;
+    return PutCachedPixel(dc, x, y, color) ? color : CLR_INVALID;
 }
 
 } // namespace
 
 PixelCache pixelCache = {};
-
-void ForgetPixelDc() {
-    pixelCache = PixelCache{};
-}
+uint64_t dcGeneration = 1; // above the empty cache's 0
 
 } // namespace zod
 
 using namespace zod;
 
 COLORREF zod::SetPixelUncached(HDC dc, int x, int y, COLORREF color) {
-    if (dc && dc == pixelCache.handle)
-        return PutPixel(x, y, color);
+    // The kept context, unchanged: the pixel lies outside its clip box.
+    if (dc && dc == pixelCache.handle && pixelCache.generation == dcGeneration)
+        return CLR_INVALID;
     return LookUpAndSetPixel(dc, x, y, color);
 }
 
 COLORREF WINAPI GetPixel(HDC dc, int x, int y) {
-    DcObject* context = FindDc(dc);
+    const DcObject* context = FindDc(dc);
     if (!context)
         return CLR_INVALID;
     long sx = long(x) + context->origin.x;

@@ -40,8 +40,9 @@ struct BitmapObject : Object {
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
-// SetPixel keeps a copy of the last context's origin, clip and surface: code that changes
-// them on a live context must call ForgetPixelDc().
+// SetPixel keeps a copy of the last context's origin, clip, surface and drawn state while
+// dcGeneration stays the same (pixel_cache.h). So a live context is changed only through
+// ChangeDc(), which bumps the generation; FindDc() gives one to read.
 struct DcObject : Object {
     DcKind kind = DcKind::Screen;
     HWND window = nullptr;
@@ -149,7 +150,8 @@ LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam); // 0:
 std::string ResourceName(LPCSTR name); // "#5" for MAKEINTRESOURCE(5)
 
 // device_contexts.cpp
-DcObject* FindDc(HDC dc);
+const DcObject* FindDc(HDC dc);
+DcObject* ChangeDc(HDC dc); // for a change: SetPixel's copy of the last context is dropped
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
 // Notes that `dc` changed the surface rectangle `r`: to tell the host, for a screen context.
@@ -188,9 +190,6 @@ void ForgetDecodedBitmap();
 constexpr size_t kBmpHeadBytes = 14 + 124;
 constexpr uint64_t kMaxRlePixels = uint64_t(1) << 24;
 bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes);
-
-// set_pixel.cpp
-void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject)
 
 // kernel.cpp
 constexpr uint64_t kMaxGlobalBytes = uint64_t(1) << 30;

@@ -5,6 +5,8 @@
 // follows the documented API.
 #pragma once
 
+#include "pixel_cache.h" // SetPixel's inline common case
+
 #include <cstddef>
 #include <cstdint>
 
@@ -284,7 +286,13 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
 int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info,
                      UINT usage);
 // Inline: its common case is a comparison and a store (see pixel_cache.h).
-inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);
+namespace zod {
+COLORREF SetPixelUncached(HDC dc, int x, int y, COLORREF color);
+}
+inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
+    color &= 0x00FFFFFF;
+    return zod::PutCachedPixel(dc, x, y, color) ? color : zod::SetPixelUncached(dc, x, y, color);
+}
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 int WINAPI GetClipBox(HDC dc, LPRECT rect);
 
@@ -313,5 +321,3 @@ DWORD WINAPI GetCurrentProcessId();
 
 // The entry point that the host's main() calls, as the runtime start-up does on Windows.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
-
-#include "pixel_cache.h" // SetPixel's body
