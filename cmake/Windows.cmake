@@ -9,14 +9,13 @@ target_link_options(zod_windows_runtime INTERFACE -static -static-libgcc -static
 
 if(TARGET zod_shell)
   add_executable(zod-edozuv WIN32 resources/zod-edozuv.rc)
-  # windres looks for the icon and cursor files beside the script, and for the version
-  # header that project(VERSION) gives.
-  configure_file(${CMAKE_SOURCE_DIR}/resources/zod_version.h.in
-                 ${CMAKE_BINARY_DIR}/generated/zod_version.h @ONLY)
+  # windres looks for the icon and cursor files and command_ids.h beside the script, and
+  # for the version header that project(VERSION) gives in the build tree.
   target_include_directories(zod-edozuv PRIVATE ${CMAKE_SOURCE_DIR}/resources
                              ${CMAKE_BINARY_DIR}/generated)
   set_property(SOURCE resources/zod-edozuv.rc APPEND PROPERTY OBJECT_DEPENDS
-               ${CMAKE_SOURCE_DIR}/resources/tvq_big.ico ${CMAKE_SOURCE_DIR}/resources/tvq_cursor.cur)
+               ${CMAKE_SOURCE_DIR}/resources/tvq_big.ico ${CMAKE_SOURCE_DIR}/resources/tvq_cursor.cur
+               ${CMAKE_SOURCE_DIR}/resources/command_ids.h ${CMAKE_BINARY_DIR}/generated/zod_version.h)
   # WIN32 above links with -mwindows: the GUI subsystem, no console window. WinMain lives
   # in the shell library, but only the runtime's start-up (linked last) asks for it, so the
   # whole library is taken in.

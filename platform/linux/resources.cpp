@@ -1,9 +1,10 @@
-// The program's resources on Linux: the embedded resource script is read once, and the
-// icon and cursor files it names are decoded by gdk-pixbuf's icon loader.
-#include "embedded.h"
+// The program's resources on Linux: the menus from the tables made from the resource
+// script at build time, and the icon and cursor files it names, embedded and decoded by
+// gdk-pixbuf's icon loader.
 #include "common/little_endian.h"
+#include "embedded.h"
 #include "pixbuf.h"
-#include "resource_script.h"
+#include "resource_tables.h"
 #include "state.h"
 
 #include <cstdio>
@@ -12,8 +13,6 @@
 
 namespace zod {
 namespace {
-
-constexpr const char* kScriptName = "zod-edozuv.rc";
 
 struct CaseInsensitiveLess {
     bool operator()(const std::string& a, const std::string& b) const {
@@ -45,37 +44,42 @@ bool DecodeIconFile(const EmbeddedFile& file, bool cursor, Image& image) {
     return true;
 }
 
-void DecodeAll(const std::vector<ResourceFile>& files, bool cursor,
+void DecodeAll(const ResourceFileEntry* files, bool cursor,
                std::map<std::string, Image, CaseInsensitiveLess>& into) {
-    for (const ResourceFile& entry : files) {
-        const EmbeddedFile* file = FindEmbeddedFile(entry.file.c_str());
+    for (const ResourceFileEntry* entry = files; entry->name; ++entry) {
+        const EmbeddedFile* file = FindEmbeddedFile(entry->file);
         Image image;
         if (file && DecodeIconFile(*file, cursor, image))
-            into.emplace(entry.name, std::move(image));
+            into.emplace(entry->name, std::move(image));
         else
             std::fprintf(stderr, "zod-edozuv: cannot decode %s %s from \"%s\"\n",
-                         cursor ? "cursor" : "icon", entry.name.c_str(), entry.file.c_str());
+                         cursor ? "cursor" : "icon", entry->name, entry->file);
     }
+}
+
+// The items at `depth` from `entry` on, each with the deeper items that follow it.
+const MenuEntry* BuildItems(const MenuEntry* entry, int depth, std::vector<MenuItem>& into) {
+    while (entry->depth == depth) {
+        MenuItem item;
+        item.text = entry->text;
+        item.id = entry->id;
+        item.grayed = entry->grayed;
+        entry = BuildItems(entry + 1, depth + 1, item.items);
+        into.push_back(std::move(item));
+    }
+    return entry;
 }
 
 Resources Load() {
     Resources resources;
-    const EmbeddedFile* script = FindEmbeddedFile(kScriptName);
-    ResourceScript parsed;
-    std::string error;
-    if (!script) {
-        std::fprintf(stderr, "zod-edozuv: no resource script built in\n");
-        return resources;
-    }
-    std::string_view text(reinterpret_cast<const char*>(script->data), script->size);
-    if (!ParseResourceScript(text, parsed, &error)) {
-        std::fprintf(stderr, "zod-edozuv: %s: %s\n", kScriptName, error.c_str());
-        return resources;
-    }
-    for (Menu& menu : parsed.menus)
+    for (const MenuTable* table = kMenuTables; table->name; ++table) {
+        Menu menu;
+        menu.name = table->name;
+        BuildItems(table->entries, 0, menu.popups);
         resources.menus.emplace(menu.name, std::move(menu));
-    DecodeAll(parsed.icons, false, resources.icons);
-    DecodeAll(parsed.cursors, true, resources.cursors);
+    }
+    DecodeAll(kIconFiles, false, resources.icons);
+    DecodeAll(kCursorFiles, true, resources.cursors);
     return resources;
 }
 
