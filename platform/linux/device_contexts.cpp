@@ -11,7 +11,7 @@ const DcObject* FindDc(HDC dc) {
 }
 
 DcObject* ChangeDc(HDC dc) {
-    ++dcGeneration;
+    ForgetPixelDc();
     return State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
 }
 

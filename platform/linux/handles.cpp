@@ -69,7 +69,7 @@ bool HandleTable::Remove(const void* handle) {
     if (!found || found->stock)
         return false;
     Slot& slot = slots_[found - slots_.data()];
-    ++dcGeneration; // SetPixel's copy of a context may be what goes
+    ForgetPixelDc(); // SetPixel's copy of a context may be what goes
     // Destroy after unlinking, so a destructor never sees a half-removed slot.
     std::unique_ptr<Object> object = std::move(slot.object);
     free_.push_back(static_cast<uint32_t>(&slot - slots_.data()));
@@ -92,7 +92,7 @@ std::vector<void*> HandleTable::All(HandleKind kind) const {
 
 void HandleTable::Clear() {
     // Keep generations, so handles from before the clear stay invalid.
-    ++dcGeneration;
+    ForgetPixelDc();
     for (uint32_t i = 0; i < slots_.size(); ++i) {
         if (slots_[i].object) {
             slots_[i].object.reset();

@@ -13,7 +13,7 @@ namespace {
     if (!context)
         return CLR_INVALID;
     // SetPixel nearly always draws on the context of its previous call, so keep what it
-    // needs of this one, for as long as no context changes (dcGeneration).
+    // needs of this one, until the context changes (ChangeDc) or a handle goes.
     if (!MakeSurfaceWritable(*context))
         return CLR_INVALID;
     const RECT& clip = context->clip; // always inside the surface
@@ -24,7 +24,6 @@ namespace {
     PixelCache& cache = pixelCache;
     cache = PixelCache{};
     cache.handle = dc;
-    cache.generation = dcGeneration;
     cache.stride = context->surface.width;
     cache.left = int64_t(clip.left) - context->origin.x;
     cache.top = int64_t(clip.top) - context->origin.y;
@@ -41,15 +40,18 @@ namespace {
 } // namespace
 
 PixelCache pixelCache = {};
-uint64_t dcGeneration = 1; // above the empty cache's 0
+
+void ForgetPixelDc() {
+    pixelCache = PixelCache{};
+}
 
 } // namespace zod
 
 using namespace zod;
 
 COLORREF zod::SetPixelUncached(HDC dc, int x, int y, COLORREF color) {
-    // The kept context, unchanged: the pixel lies outside its clip box.
-    if (dc && dc == pixelCache.handle && pixelCache.generation == dcGeneration)
+    // The kept context: the pixel lies outside its clip box.
+    if (dc && dc == pixelCache.handle)
         return CLR_INVALID;
     return LookUpAndSetPixel(dc, x, y, color);
 }

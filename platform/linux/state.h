@@ -40,9 +40,9 @@ struct BitmapObject : Object {
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
-// SetPixel keeps a copy of the last context's origin, clip, surface and drawn state while
-// dcGeneration stays the same (pixel_cache.h). So a live context is changed only through
-// ChangeDc(), which bumps the generation; FindDc() gives one to read.
+// SetPixel keeps a copy of the last context's origin, clip, surface and drawn state
+// (pixel_cache.h). So a live context is changed only through ChangeDc(), which drops that
+// copy; FindDc() gives one to read.
 struct DcObject : Object {
     DcKind kind = DcKind::Screen;
     HWND window = nullptr;
@@ -152,6 +152,9 @@ std::string ResourceName(LPCSTR name); // "#5" for MAKEINTRESOURCE(5)
 // device_contexts.cpp
 const DcObject* FindDc(HDC dc);
 DcObject* ChangeDc(HDC dc); // for a change: SetPixel's copy of the last context is dropped
+
+// set_pixel.cpp
+void ForgetPixelDc(); // ChangeDc and handle removal call it; nothing else needs to
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
 // Notes that `dc` changed the surface rectangle `r`: to tell the host, for a screen context.
