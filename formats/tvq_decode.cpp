@@ -72,7 +72,7 @@ void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* tab
         triple[0] = uint8_t(colour >> first);
         triple[1] = uint8_t(colour >> 8);
         triple[2] = uint8_t(colour >> third);
-        triple[3] = 0;
+        triple[3] = 0xFF; // opaque, for readers that store whole entries
     }
 }
 
@@ -170,29 +170,7 @@ void TvqRowsToTriples(TvqFile* tvq, const TvqTripleTable& table, int32_t first, 
             TvqWordsToTriples(table, words, size_t(count), out + 3 * x);
             x += count;
         }
-        TvqFillTriples(pastEnd, out, width, stride, x, width);
-    }
-}
-
-void TvqFillTriples(const uint8_t* triple, uint8_t* rows, uint64_t width, size_t stride,
-                    uint64_t from, uint64_t to) {
-    if (from >= to)
-        return;
-    // The rest of the first row, then whole rows copied from a filled one.
-    const uint64_t row = from / width;
-    uint8_t* first = rows + row * stride;
-    const uint64_t firstEnd = to - row * width < width ? to - row * width : width;
-    for (uint64_t x = from % width; x < firstEnd; ++x)
-        memcpy(first + 3 * x, triple, 3);
-    const uint64_t lastRow = (to - 1) / width;
-    if (lastRow == row)
-        return;
-    uint8_t* full = first + stride;
-    const uint64_t fullEnd = lastRow == row + 1 ? to - (row + 1) * width : width;
-    for (uint64_t x = 0; x < fullEnd; ++x)
-        memcpy(full + 3 * x, triple, 3);
-    for (uint64_t y = row + 2; y <= lastRow; ++y) {
-        const uint64_t end = y == lastRow ? to - y * width : width;
-        memcpy(rows + y * stride, full, size_t(end) * 3);
+        for (; x < width; ++x)
+            memcpy(out + 3 * x, pastEnd, 3);
     }
 }

@@ -55,7 +55,8 @@ inline uint32_t TvqWordColour(const TvqPalette& palette, uint16_t word) {
 uint16_t TvqPastEndWord(const uint8_t* last, size_t count);
 
 // Every word's colour as the three bytes a file stores, red first, or blue first when
-// `bgr`, in the first three bytes of each entry (256 KiB: build one, use it for many rows).
+// `bgr`, in the first three bytes of each entry, the fourth 0xFF (256 KiB: build one, use
+// it for many rows).
 struct TvqTripleTable {
     uint8_t triple[65536][4];
 };
@@ -88,12 +89,6 @@ void CloseTvqFile(TvqFile* tvq);
 // kTvqBlockWords. A refill of the block reads up to `ahead` words, to serve the calls
 // that follow. The bytes stay valid until the next call.
 const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t ahead);
-
-// Pixels `from` .. `to` - 1 of an image `width` pixels wide, whose rows of triples lie
-// `stride` bytes apart from `rows` (its row 0) on, take the colour `triple`: how the pixels
-// past a file's end are filled.
-void TvqFillTriples(const uint8_t* triple, uint8_t* rows, uint64_t width, size_t stride,
-                    uint64_t from, uint64_t to);
 
 // Rows first .. first + rows - 1 (all inside the image) as triples, `stride` bytes apart
 // in `out`. Pixels past the file's end take the past-end colour.
