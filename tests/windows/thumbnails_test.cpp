@@ -135,7 +135,78 @@ struct Thumbnail {
     WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
 };
 
-Thumbnail ThumbnailOf(IThumbnailProvider* provider, const std::string& path, UINT size) {
+// The test's stream lives on its stack; COM never deletes it through an interface.
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
+// A stream as other sources give them: one that cannot seek, or whose Stat promises more
+// than it holds; it notes any Read that reaches past what it holds.
+class AwkwardStream final : public IStream {
+  public:
+    AwkwardStream(IStream* inner, bool canSeek, uint64_t promisedExtra)
+        : inner_(inner), canSeek_(canSeek), promisedExtra_(promisedExtra) {
+        STATSTG stat{};
+        if (inner_ && SUCCEEDED(inner_->Stat(&stat, STATFLAG_NONAME)))
+            size_ = stat.cbSize.QuadPart;
+    }
+    bool readPast = false;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IStream) ||
+            IsEqualIID(iid, IID_ISequentialStream)) {
+            *object = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override { return --references_; } // on the test's stack
+    STDMETHODIMP Read(void* into, ULONG size, ULONG* got) override {
+        readPast = readPast || position_ + size > size_ + promisedExtra_;
+        ULONG read = 0;
+        const HRESULT hr = inner_->Read(into, size, &read);
+        position_ += read;
+        if (got)
+            *got = read;
+        return hr;
+    }
+    STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    STDMETHODIMP Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* to) override {
+        if (!canSeek_)
+            return STG_E_INVALIDFUNCTION;
+        ULARGE_INTEGER now{};
+        const HRESULT hr = inner_->Seek(move, origin, &now);
+        position_ = now.QuadPart;
+        if (to)
+            *to = now;
+        return hr;
+    }
+    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Commit(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Revert() override { return E_NOTIMPL; }
+    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Stat(STATSTG* stat, DWORD flags) override {
+        const HRESULT hr = inner_->Stat(stat, flags);
+        stat->cbSize.QuadPart += promisedExtra_;
+        return hr;
+    }
+    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
+
+  private:
+    IStream* inner_;
+    bool canSeek_;
+    uint64_t promisedExtra_;
+    uint64_t size_ = 0, position_ = 0;
+    ULONG references_ = 1;
+};
+
+Thumbnail ThumbnailOf(IThumbnailProvider* provider, const std::string& path, UINT size,
+                      bool canSeek = true, uint64_t promisedExtra = 0, bool* readPast = nullptr) {
     Thumbnail out;
     IInitializeWithStream* init = nullptr;
     out.result =
@@ -145,14 +216,17 @@ Thumbnail ThumbnailOf(IThumbnailProvider* provider, const std::string& path, UIN
     IStream* stream = nullptr;
     out.result = SHCreateStreamOnFileEx(Wide(path).c_str(), STGM_READ | STGM_SHARE_DENY_WRITE,
                                         FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, &stream);
+    AwkwardStream wrapped(stream, canSeek, promisedExtra);
     if (SUCCEEDED(out.result))
-        out.result = init->Initialize(stream, STGM_READ);
+        out.result = init->Initialize(readPast ? &wrapped : stream, STGM_READ);
     HBITMAP bitmap = nullptr;
     if (SUCCEEDED(out.result))
         out.result = provider->GetThumbnail(size, &bitmap, &out.alpha);
+    init->Release(); // releases the stream it holds
+    if (readPast)
+        *readPast = wrapped.readPast;
     if (stream)
         stream->Release();
-    init->Release();
     if (FAILED(out.result)) {
         EXPECT_EQ(bitmap, nullptr);
         return out;
@@ -275,6 +349,40 @@ TEST_F(Thumbnails, RegisterServeRefuseAndUnregisterAsExplorerUsesThem) {
         const Thumbnail thumbnail = ThumbnailOf(provider, path, 256);
         provider->Release();
         EXPECT_EQ(thumbnail.result, HRESULT_FROM_WIN32(ERROR_BAD_FORMAT));
+    }
+
+    // Streams that cannot seek, or promise more than they hold: the same pictures, read in
+    // order; nothing is asked for past what a stream says it holds.
+    {
+        const int width = 8192, height = 1024; // sampled rows far apart: skipped where possible
+        std::string file = TvqBytes(width, height, NoiseWords(size_t(width) * height - 777, 5));
+        const std::string path = dir_.File("awkward.tvq");
+        WriteFileBytes(path, file);
+        const std::vector<uint32_t> picture = TvqPicture(file, kFactor);
+        const struct {
+            bool canSeek;
+            uint64_t promisedExtra;
+        } streams[] = {{true, 0}, {false, 0}, {false, 1 << 20}};
+        for (const auto& st : streams) {
+            SCOPED_TRACE(testing::Message() << "seeks " << st.canSeek << ", promises "
+                                            << st.promisedExtra << " bytes more");
+            ASSERT_EQ(CreateProviderForTvq(hive, &provider), S_OK);
+            bool readPast = true;
+            const Thumbnail thumbnail =
+                ThumbnailOf(provider, path, 256, st.canSeek, st.promisedExtra, &readPast);
+            provider->Release();
+            ASSERT_EQ(thumbnail.result, S_OK);
+            EXPECT_FALSE(readPast);
+            ASSERT_EQ(thumbnail.width, 256);
+            ASSERT_EQ(thumbnail.height, 32);
+            int wrong = 0;
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 256; ++x)
+                    wrong += thumbnail.colours[size_t(y) * 256 + x] !=
+                             picture[size_t(TvqSampleIndex(y, 32, height)) * width +
+                                     size_t(TvqSampleIndex(x, 256, width))];
+            EXPECT_EQ(wrong, 0);
+        }
     }
 
     CoFreeUnusedLibraries();
