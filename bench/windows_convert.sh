@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # zod-tvq.exe under Wine against the Linux build of the same sources, in the same run:
 # convert of an 8192 x 4096 TVQ file (64 MiB) to BMP and to PNG, rounds interleaved.
-# The Linux build is the floor; Wine adds its own start-up and system-call costs.
+# The Linux build is the floor; Wine adds its own start-up and system-call costs, so each
+# build's start-up alone (--version) is timed too and the conversions are also given
+# without it.
 # A benchmark, not a test: it prints medians, minimums and ratios and fails only on errors.
 # Usage: bench/windows_convert.sh [rounds]
 set -euo pipefail
@@ -40,6 +42,16 @@ PY
 millis() { date +%s%N | cut -c1-13; }
 declare -A times
 for round in $(seq "$rounds"); do
+  for build in linux windows; do
+    if [ $build = linux ]; then
+      command=("$linux")
+    else
+      command=(scripts/windows-wine.sh "$windows")
+    fi
+    start=$(millis)
+    "${command[@]}" --version >/dev/null
+    times[$build-start]+="$(($(millis) - start)) "
+  done
   for format in bmp png; do
     for build in linux windows; do
       if [ $build = linux ]; then
@@ -58,9 +70,14 @@ done
 stats() { # median and minimum of the numbers given
   sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)], v[1]}'
 }
+read -r ls lsmin < <(tr ' ' '\n' <<<"${times[linux-start]}" | grep . | stats)
+read -r ws wsmin < <(tr ' ' '\n' <<<"${times[windows-start]}" | grep . | stats)
+echo "start-up (--version): Linux median $ls ms (min $lsmin), Wine median $ws ms (min $wsmin)"
 for format in bmp png; do
   read -r lm lmin < <(tr ' ' '\n' <<<"${times[linux-$format]}" | grep . | stats)
   read -r wm wmin < <(tr ' ' '\n' <<<"${times[windows-$format]}" | grep . | stats)
   echo "convert 8192x4096 to $format: Linux median $lm ms (min $lmin), Wine median $wm ms" \
-    "(min $wmin); Wine/Linux $(awk -v a="$wm" -v b="$lm" 'BEGIN{printf "%.2f", a/b}')x"
+    "(min $wmin); Wine/Linux $(awk -v a="$wm" -v b="$lm" 'BEGIN{printf "%.2f", a/b}')x;" \
+    "without start-up $(awk -v a="$wm" -v b="$ws" -v c="$lm" -v d="$ls" \
+      'BEGIN{printf "%.2f", (a - b) / (c - d)}')x"
 done
