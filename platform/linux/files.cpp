@@ -1,5 +1,6 @@
 // Files as the program replaces them: a new file made exclusively, written, flushed to the
 // disk and renamed over the old one, which is refused when the old one is read-only.
+#include "file_creation.h"
 #include "folder_sync.h"
 #include "state.h"
 
@@ -16,6 +17,7 @@ using namespace zod;
 namespace {
 
 DWORD lastError = 0;
+std::function<void(const char*)> creationWatch;
 
 BOOL Fail(DWORD error) {
     lastError = error;
@@ -53,6 +55,10 @@ void SyncFolderOf(const std::string& path) {
 
 } // namespace
 
+void zod::WatchFileCreation(std::function<void(const char*)> watch) {
+    creationWatch = std::move(watch);
+}
+
 FileObject::~FileObject() {
     if (fd >= 0)
         close(fd);
@@ -66,6 +72,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPVOID, DWORD dispos
     }
     // O_EXCL also refuses a symbolic link at the name, even one that leads nowhere.
     auto file = std::make_unique<FileObject>();
+    if (creationWatch)
+        creationWatch(name);
     file->fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (file->fd < 0) {
         Fail(ErrorOf(errno));

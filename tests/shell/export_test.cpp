@@ -1,11 +1,14 @@
 // Export > BMP File at its edges: nothing drawn yet, odd extents, files that exist or
 // cannot be written.
 #include "scenario.h"
+#include "platform/linux/file_creation.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace zod::test {
 namespace {
@@ -99,19 +102,27 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"TargetIsAFolder", "folder.bmp", 0, "folder.bmp"}),
     CaseName());
 
-// The temporary file's name is not the fixed one an older scheme used: a link planted there
-// is never followed, and one export after another both succeed. That a link at the random
-// name itself is refused too is CreateFileA's CREATE_NEW (files_test.cpp).
+// A link planted at the very name the export is about to create, whatever that name is,
+// is never followed: the file is made only where nothing has the name yet, so the export
+// takes another name, and one export after another both succeed.
 TEST_F(Export, NeverWritesThroughALinkBesideTheTarget) {
     StoreSettings("3");
     WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
     WriteFile("victim", "precious");
-    ASSERT_EQ(symlink(Path("victim").c_str(), Path("out.bmp.zod-tmp").c_str()), 0);
+    std::vector<std::string> planted;
+    WatchFileCreation([&](const char* name) {
+        if (planted.empty() && symlink(Path("victim").c_str(), name) == 0)
+            planted.push_back(name);
+    });
     ImportTvq("one.tvq");
     ExportBmp("out.bmp");
     ImportTvq("one.tvq");
     ExportBmp("out.bmp");
     Run();
+    WatchFileCreation(nullptr);
+    ASSERT_EQ(planted.size(), 1u);
+    EXPECT_NE(planted[0], Path("out.bmp"));
+    EXPECT_EQ(std::filesystem::read_symlink(planted[0]).string(), Path("victim"));
     EXPECT_TRUE(host.MessageBoxes().empty());
     EXPECT_EQ(ReadFileBytes(Path("victim")), "precious");
     EXPECT_EQ(Bmp24Pixel(ReadFileBytes(Path("out.bmp")), 0, 0), RGB(93, 93, 93));
