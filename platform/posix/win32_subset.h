@@ -219,7 +219,16 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 #define GENERIC_WRITE 0x40000000
 #define CREATE_NEW 1
+#define OPEN_EXISTING 3
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_ACCESS_DENIED 5
@@ -306,9 +315,12 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
-// Files: CreateFileA only creates a new file for writing (CREATE_NEW, GENERIC_WRITE).
+// Files: CreateFileA creates a new file for writing (CREATE_NEW, GENERIC_WRITE), or opens
+// an existing one with no access (OPEN_EXISTING, 0) only to ask its final path.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPVOID security,
                           DWORD disposition, DWORD attributes, HANDLE templateFile);
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD capacity, DWORD flags);
+DWORD WINAPI GetFileAttributesA(LPCSTR name);
 BOOL WINAPI WriteFile(HANDLE file, const void* data, DWORD bytes, DWORD* written,
                       LPVOID overlapped);
 BOOL WINAPI FlushFileBuffers(HANDLE file);
