@@ -198,6 +198,8 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 // GDI
 #define BLACK_BRUSH 4
 #define HORZRES 8
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
 #define VERTRES 10
 #define SRCCOPY 0x00CC0020
 #define BI_RGB 0
@@ -278,6 +280,8 @@ HDC WINAPI GetDC(HWND window);
 HDC WINAPI GetWindowDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
 BOOL WINAPI ClientToScreen(HWND window, LPPOINT point);
+// SM_CXSCREEN and SM_CYSCREEN: the virtual screen's size.
+int WINAPI GetSystemMetrics(int index);
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                        DWORD milliseconds, DWORD wakeMask);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);

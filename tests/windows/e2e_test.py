@@ -418,6 +418,7 @@ def read_only_files_are_kept(exe, intro_path):
             choose(window, "e", "b", opens_dialog=True)
             answer_file_dialog("Save As", kept)
             press(wait_for('"Export Error"', lambda: visible_window("Export Error"), 20), "Return")
+            wait_for('"Export Error" to close', lambda: not visible_window("Export Error"))
             choose(window, "c", "5")
             choose(window, "f", "e", opens_dialog=True)
             press(wait_for('"Update Error"', lambda: visible_window("Update Error"), 20), "Return")
