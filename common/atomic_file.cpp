@@ -57,10 +57,12 @@ char* FinalPathOf(const char* path) {
         memcpy(resolved, path, strlen(path) + 1);
         return resolved;
     }
-    const DWORD needed = GetFinalPathNameByHandleA(file, NULL, 0, 0);
-    if (needed > 0) {
-        resolved = new char[needed];
-        if (GetFinalPathNameByHandleA(file, resolved, needed, 0) + 1 != needed) {
+    // One more than asked for: Wine's answer leaves out the terminating NUL.
+    const DWORD capacity = GetFinalPathNameByHandleA(file, NULL, 0, 0) + 1;
+    if (capacity > 1) {
+        resolved = new char[capacity];
+        const DWORD length = GetFinalPathNameByHandleA(file, resolved, capacity, 0);
+        if (length == 0 || length >= capacity) {
             delete[] resolved;
             resolved = NULL;
         }
