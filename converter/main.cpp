@@ -2,6 +2,7 @@
 #include "converter/convert.h"
 #include "converter/safe_output.h"
 #include "converter/tvq_input.h"
+#include "formats/tvq_plausible.h"
 #include "settings/stored_factor.h"
 
 #include <CLI/CLI.hpp>
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int kFailedInput = 1;
 constexpr int kUsageError = 2;
-constexpr int32_t kFallbackFactor = 3; // as the viewer, when no factor is saved
 
 struct Options {
     std::vector<std::string> files;
@@ -27,7 +27,7 @@ struct Options {
     std::string output;
     bool force = false;
     bool noSync = false;
-    uint64_t maxPixels = uint64_t(1) << 28;
+    uint64_t maxPixels = kTvqMaxPixels;
     bool json = false;
 };
 
@@ -40,7 +40,7 @@ int RunConvert(const Options& options, const CLI::App& command) {
     ConvertSettings settings{options.factor, options.format == "png", options.force,
                              !options.noSync, options.maxPixels};
     if (command.count("--factor") == 0 && !LoadStoredFactor(&settings.factor))
-        settings.factor = kFallbackFactor;
+        settings.factor = kDefaultAmplificationFactor; // as the viewer
 
     // -o names a folder when it is one, or ends like one; otherwise the one output file.
     std::error_code ignored;

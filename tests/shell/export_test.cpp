@@ -76,7 +76,7 @@ TEST_P(FailedExport, IsReportedAndLosesNothing) {
     });
     Run();
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
-    const RecordedMessageBox& box = host.MessageBoxes()[0];
+    const MessageBoxRequest& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.text, "There was an error writing the BMP file");
     EXPECT_EQ(box.caption, "Export Error");
     EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONHAND));
