@@ -7,6 +7,7 @@ lives there), xdotool and python3-xlib. As the Linux GUI tests do, it reads the 
 through Xlib and the files byte by byte. Every wait polls for its condition, with a limit.
 """
 
+import atexit
 import os
 import shutil
 import signal
@@ -376,6 +377,7 @@ def unprivileged_runner():
                               capture_output=True, text=True)
         if made.returncode != 0:
             return None, None, "cannot make a user: " + made.stderr.strip()
+        atexit.register(subprocess.run, ["userdel", "--remove", USER], capture_output=True)
     prefix = tempfile.mkdtemp(prefix="zod-wine-user-")
     shutil.chown(prefix, USER)
     env = ["WINEPREFIX=" + prefix, "WINEDEBUG=-all", "DISPLAY=" + os.environ["DISPLAY"]]
