@@ -3,7 +3,6 @@
 // surface can show.
 #include "formats/tvq_draw.h"
 
-#include "common/little_endian.h"
 #include "formats/tvq_decode.h"
 
 namespace {
@@ -39,21 +38,22 @@ void DrawPlannedPixels(TvqFile& tvq, const DrawingPlan& plan, HDC surface, int32
     const bool readAhead = 2 * (width - visible) <= kMaxSkippedBytes;
     const uint64_t lastNeeded = uint64_t(plan.bottom - 1) * width + uint64_t(plan.right) - 1;
     const COLORREF pastEnd = TvqWordColour(palette, tvq.pastEndWord);
+    const int32_t left = plan.left; // a local: the drawing's stores cannot change it
 
     for (int32_t y = plan.top; y < plan.bottom; ++y) {
-        const uint64_t rowFirst = uint64_t(y) * width + uint64_t(plan.left);
-        int32_t x = plan.left;
-        if (rowFirst < tvq.wordCount) {
-            uint64_t count = tvq.wordCount - rowFirst;
-            if (count > visible)
-                count = visible;
-            const uint64_t ahead = readAhead ? lastNeeded + 1 - rowFirst : count;
-            const uint8_t* words = TvqWords(&tvq, rowFirst, count, ahead);
-            for (uint64_t i = 0; i < count; ++i, ++x)
-                SetPixel(surface, x, y, TvqWordColour(palette, ReadLe16(words + 2 * i)));
-        }
-        for (; x < plan.right; ++x)
-            SetPixel(surface, x, y, pastEnd);
+        const uint64_t rowFirst = uint64_t(y) * width + uint64_t(left);
+        const uint64_t held = TvqWordsHeld(rowFirst, visible, tvq.wordCount);
+        const uint64_t ahead = readAhead ? lastNeeded + 1 - rowFirst : held;
+        const uint8_t* words = held ? TvqWords(&tvq, rowFirst, held, ahead) : nullptr;
+        TvqFillRun(
+            held, visible,
+            [&palette, words](uint64_t i) {
+                return TvqWordColour(palette, ReadLe16(words + 2 * i));
+            },
+            pastEnd,
+            [surface, left, y](uint64_t i, COLORREF colour) {
+                SetPixel(surface, left + int32_t(i), y, colour);
+            });
     }
 }
 

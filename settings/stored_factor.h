@@ -14,7 +14,7 @@ const char* SettingsFilePath(bool createFolder);
 // the default.
 int32_t ParseStoredFactor(FILE* file);
 
-// The stored factor, or false when the file cannot be opened.
+// The stored factor, or false when the file cannot be opened or read (a folder, say).
 bool LoadStoredFactor(int32_t* factor);
 
 // The file the viewer reads its factor from, opened for a tool beside it. On Windows the

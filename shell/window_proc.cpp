@@ -32,7 +32,7 @@ void OnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC context = BeginPaint(window, &paint);
     if (CurrentViewMode == VIEW_INTRO)
-        DrawBitmapFile(kIntroPicture, NULL, true); // on the screen; not the image on view
+        DrawBitmapFile(kIntroPicture, window, true); // not the image on view: no extent
     else
         DrawImageOnView(window, context);
     EndPaint(window, &paint);

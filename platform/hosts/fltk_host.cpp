@@ -242,7 +242,7 @@ std::optional<std::string> FltkHost::ShowFileDialog(const FileDialogRequest& req
     Impl& host = *impl_;
     std::optional<std::string> path;
     if (GtkFileDialogAvailable()) {
-        path = RunGtkFileDialog(request, host.lastDirectory, host.Place().owner);
+        path = RunGtkFileDialog(request, host.lastDirectory, host.Place());
     } else {
         path = RunFltkFileChooser(request, host.lastDirectory, host.Place());
     }

@@ -30,6 +30,25 @@ bool IsExistingFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+} // namespace
+
+std::string zod::CompleteDialogAnswer(const FileDialogRequest& request, const std::string& answer) {
+    size_t nameStart = answer.find_last_of('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    if (!request.defaultExtension.empty() && answer.find('.', nameStart) == std::string::npos)
+        return answer + "." + request.defaultExtension;
+    return answer;
+}
+
+std::string zod::RefuseDialogAnswer(const FileDialogRequest& request, const std::string& answer) {
+    const std::string path = CompleteDialogAnswer(request, answer);
+    if (!request.fileMustExist || IsExistingFile(path))
+        return "";
+    return path.substr(path.find_last_of('/') + 1) + "\nFile does not exist.";
+}
+
+namespace {
+
 BOOL RunFileDialog(LPOPENFILENAMEA record, bool save) {
     lastDialogError = 0;
     if (!record || record->lStructSize < OPENFILENAME_SIZE_VERSION_400A) {
@@ -52,13 +71,12 @@ BOOL RunFileDialog(LPOPENFILENAMEA record, bool save) {
     std::optional<std::string> answer = host->ShowFileDialog(request);
     if (!answer || answer->empty())
         return FALSE; // cancelled
-    std::string path = *answer;
+    // The hosts' choosers keep asking until they have an answer that may close them.
+    if (!zod::RefuseDialogAnswer(request, *answer).empty())
+        return FALSE;
+    const std::string path = zod::CompleteDialogAnswer(request, *answer);
     size_t nameStart = path.find_last_of('/');
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
-    if (!request.defaultExtension.empty() && path.find('.', nameStart) == std::string::npos)
-        path += "." + request.defaultExtension;
-    if (request.fileMustExist && !IsExistingFile(path))
-        return FALSE;
     if (path.size() + 1 > record->nMaxFile) {
         // Windows reports the size it needed in the first two bytes.
         if (record->nMaxFile >= 2) {

@@ -1,5 +1,6 @@
 // Files as the program replaces them: a new file made exclusively, written, flushed to the
 // disk and renamed over the old one, which is refused when the old one is read-only.
+#include "file_creation.h"
 #include "folder_sync.h"
 #include "state.h"
 
@@ -9,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 using namespace zod;
@@ -16,6 +19,7 @@ using namespace zod;
 namespace {
 
 DWORD lastError = 0;
+std::function<void(const char*)> creationWatch;
 
 BOOL Fail(DWORD error) {
     lastError = error;
@@ -53,6 +57,10 @@ void SyncFolderOf(const std::string& path) {
 
 } // namespace
 
+void zod::WatchFileCreation(std::function<void(const char*)> watch) {
+    creationWatch = std::move(watch);
+}
+
 FileObject::~FileObject() {
     if (fd >= 0)
         close(fd);
@@ -60,18 +68,61 @@ FileObject::~FileObject() {
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPVOID, DWORD disposition, DWORD,
                           HANDLE) {
-    if (!name || access != GENERIC_WRITE || disposition != CREATE_NEW) {
+    const bool create = access == GENERIC_WRITE && disposition == CREATE_NEW;
+    const bool query = access == 0 && disposition == OPEN_EXISTING;
+    if (!name || (!create && !query)) {
         Fail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    // O_EXCL also refuses a symbolic link at the name, even one that leads nowhere.
     auto file = std::make_unique<FileObject>();
-    file->fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (create) {
+        if (creationWatch)
+            creationWatch(name);
+        // O_EXCL also refuses a symbolic link at the name, even one that leads nowhere.
+        file->fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    } else {
+        // Follows links, as Windows does; the handle can only be asked where it leads.
+        file->fd = open(name, O_PATH | O_CLOEXEC);
+        char* resolved = file->fd >= 0 ? realpath(name, nullptr) : nullptr;
+        if (file->fd >= 0 && !resolved) {
+            close(file->fd);
+            file->fd = -1;
+        }
+        if (resolved) {
+            file->finalPath = resolved;
+            free(resolved);
+        }
+    }
     if (file->fd < 0) {
         Fail(ErrorOf(errno));
         return INVALID_HANDLE_VALUE;
     }
     return State().handles.Add(HandleKind::File, std::move(file));
+}
+
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE handle, LPSTR path, DWORD capacity, DWORD) {
+    FileObject* file = FindFile(handle);
+    if (!file || file->finalPath.empty())
+        return Fail(ERROR_INVALID_PARAMETER);
+    const size_t length = file->finalPath.size();
+    if (!path || capacity <= length)
+        return DWORD(length + 1); // what it needs, its end included
+    memcpy(path, file->finalPath.c_str(), length + 1);
+    return DWORD(length);
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR name) {
+    struct stat info;
+    if (!name || lstat(name, &info) != 0) {
+        Fail(name ? ErrorOf(errno) : ERROR_INVALID_PARAMETER);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    // A link is itself, as on Windows; the mode bits make a file read-only, even for root.
+    if (S_ISLNK(info.st_mode))
+        return FILE_ATTRIBUTE_REPARSE_POINT;
+    if (S_ISDIR(info.st_mode))
+        return FILE_ATTRIBUTE_DIRECTORY;
+    return info.st_mode & S_IWUSR ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
 }
 
 BOOL WINAPI WriteFile(HANDLE handle, const void* data, DWORD bytes, DWORD* written, LPVOID) {

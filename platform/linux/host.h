@@ -47,6 +47,13 @@ struct FileDialogRequest {
     bool fileMustExist = false;
 };
 
+// What a file dialog's answer names: the default extension is added to a name with none.
+std::string CompleteDialogAnswer(const FileDialogRequest& request, const std::string& answer);
+// Why the answer cannot close the dialog, which then keeps asking, or empty when it can: an
+// Open dialog that asks for an existing file takes nothing else ("<name>\nFile does not
+// exist."). Both the subset and the hosts' choosers apply it.
+std::string RefuseDialogAnswer(const FileDialogRequest& request, const std::string& answer);
+
 struct MessageBoxRequest {
     HWND owner = nullptr;
     std::string text;

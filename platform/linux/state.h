@@ -69,6 +69,7 @@ struct MemoryObject : Object {
 
 struct FileObject : Object {
     int fd = -1;
+    std::string finalPath; // opened to be asked its final path: the file behind any links
     ~FileObject() override;
 };
 

@@ -197,6 +197,8 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 // GDI
 #define BLACK_BRUSH 4
 #define HORZRES 8
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
 #define VERTRES 10
 #define SRCCOPY 0x00CC0020
 #define BI_RGB 0
@@ -217,7 +219,16 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 #define GENERIC_WRITE 0x40000000
 #define CREATE_NEW 1
+#define OPEN_EXISTING 3
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_ACCESS_DENIED 5
@@ -263,6 +274,8 @@ HDC WINAPI GetDC(HWND window);
 HDC WINAPI GetWindowDC(HWND window);
 int WINAPI ReleaseDC(HWND window, HDC dc);
 BOOL WINAPI ClientToScreen(HWND window, LPPOINT point);
+// SM_CXSCREEN and SM_CYSCREEN: the virtual screen's size.
+int WINAPI GetSystemMetrics(int index);
 DWORD WINAPI MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                        DWORD milliseconds, DWORD wakeMask);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
@@ -306,9 +319,12 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
-// Files: CreateFileA only creates a new file for writing (CREATE_NEW, GENERIC_WRITE).
+// Files: CreateFileA creates a new file for writing (CREATE_NEW, GENERIC_WRITE), or opens
+// an existing one with no access (OPEN_EXISTING, 0) only to ask its final path.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPVOID security,
                           DWORD disposition, DWORD attributes, HANDLE templateFile);
+DWORD WINAPI GetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD capacity, DWORD flags);
+DWORD WINAPI GetFileAttributesA(LPCSTR name);
 BOOL WINAPI WriteFile(HANDLE file, const void* data, DWORD bytes, DWORD* written,
                       LPVOID overlapped);
 BOOL WINAPI FlushFileBuffers(HANDLE file);

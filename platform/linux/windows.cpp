@@ -201,6 +201,17 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
     return TRUE;
 }
 
+int WINAPI GetSystemMetrics(int index) {
+    switch (index) {
+    case SM_CXSCREEN:
+        return zod::ScreenWidth();
+    case SM_CYSCREEN:
+        return zod::ScreenHeight();
+    default:
+        return 0;
+    }
+}
+
 BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point) {
     WindowObject* window = FindWindowObject(hwnd);
     if (!window || !point)

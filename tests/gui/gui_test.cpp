@@ -62,6 +62,19 @@ class GuiTest : public ::testing::Test {
                int h = kIntroH) {
         return OnScreen(kScreenW / 2 - w / 2 - 10, kScreenH / 2 - h / 2, w, h, colour);
     }
+    // In the Open chooser: Return on a name that does not exist brings a box over the chooser
+    // ("Open", as Windows names it), whose Return leaves the chooser open.
+    static void ExpectMissingNameRefused(const std::string& name) {
+        auto opens = [] {
+            return Shell("xdotool search --onlyvisible --name '^Open$' | wc -l").substr(0, 1);
+        };
+        Type(name);
+        Key("Return");
+        ASSERT_TRUE(WaitUntil([&] { return opens() == "2"; })) << "no box over the chooser";
+        Key("Return");
+        ASSERT_TRUE(WaitUntil([&] { return opens() == "1"; })) << "the chooser closed";
+    }
+
     ::testing::AssertionResult SampleShown(int factor) {
         return OnScreen(0, kMenuBar.height, kTvqW, kTvqH, SampleAt(factor));
     }
@@ -113,9 +126,11 @@ TEST_F(GuiTest, FirstStartMouseFlowAndACloseRequest) {
     Key("Return");
     ASSERT_TRUE(Shown("About ZOD Edozuv", false));
 
-    // Cancelling the chooser keeps the view.
+    // A name that does not exist keeps the chooser open, after a box that says so; cancelling
+    // it keeps the view.
     Key("alt+i b");
     ASSERT_TRUE(Shown("Open"));
+    ExpectMissingNameRefused(session_.work() + "/missing.bmp");
     Key("Escape");
     ASSERT_TRUE(Shown("Open", false));
 
@@ -162,6 +177,8 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
                 "%*d %d %d %*d %d %d", &x, &y, &w, &h);
     EXPECT_NEAR(x + w / 2, kScreenW / 2, 30);
     EXPECT_NEAR(y + h / 2, kScreenH / 2, 30);
+    ExpectMissingNameRefused(session_.work() + "/missing.tvq");
+    Key("ctrl+a");
     // Completing "S" proves that the filter lists SAMPLE.TVQ.
     Type(session_.work() + "/S");
     Key("Return");

@@ -3,6 +3,7 @@
 #include "platform/linux/resources.h"
 #include "tests/support/gdi_helpers.h"
 
+#include <algorithm>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -114,6 +115,43 @@ TEST_F(Commands, OddCommands) {
     EXPECT_EQ(lines[0], "ZOD Edozuv 1.0");
     EXPECT_FALSE(lines[1].empty());
     EXPECT_FALSE(lines[2].empty());
+}
+
+// Every item the generated menu tables offer reaches a case of the window procedure: chosen
+// as a user would, each opens a dialog or a message box, changes the factor or saves it,
+// which an id the procedure does not handle never does (OddCommands).
+TEST_F(Commands, EveryMenuItemIsHandledByTheWindowProcedure) {
+    StoreSettings("1"); // a factor no level gives, so that every level changes it
+    const Menu* menu = FindMenuResource("TVQ_MENU");
+    ASSERT_NE(menu, nullptr);
+    std::vector<int> ids;
+    for (const MenuItem& popup : menu->popups)
+        for (const MenuItem& item : popup.items)
+            if (!item.grayed)
+                ids.push_back(item.id);
+    // File > Exit ends the run, so it comes last.
+    std::stable_partition(ids.begin(), ids.end(), [](int id) { return id != IDM_EXIT; });
+    ASSERT_EQ(ids.back(), IDM_EXIT);
+
+    using Seen = std::tuple<size_t, size_t, int32_t, std::string>;
+    auto seen = [&] {
+        return Seen{host.Dialogs().size(), host.MessageBoxes().size(), AmplificationFactor,
+                    SettingsContent()};
+    };
+    Seen before;
+    std::vector<int> handled;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        Check([&, i] {
+            if (i > 0 && seen() != before)
+                handled.push_back(ids[i - 1]);
+            before = seen();
+            EXPECT_TRUE(host.ChooseMenuItem(ids[i])) << ids[i];
+        });
+    }
+    Run();
+    if (seen() != before)
+        handled.push_back(ids.back());
+    EXPECT_EQ(handled, ids);
 }
 
 TEST_F(Commands, AnImportedFileThatIsNotABitmapShowsNothing) {
