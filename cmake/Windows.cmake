@@ -30,3 +30,7 @@ if(ZOD_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)
 endif()
+
+if(TARGET zod-edozuv)
+  include(cmake/Packages.cmake)
+endif()

@@ -23,5 +23,8 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # the screen through python3-xlib, as the GUI tests read it through Xlib).
 WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64
                        xvfb xauth xdotool python3 python3-xlib)
+# The Windows downloads: makensis makes the installer, the 64-bit compiler the x86-64
+# thumbnail DLL that both downloads carry.
+WINDOWS_TEST_PACKAGES+=(nsis g++-mingw-w64-x86-64-posix)
 # bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
 BENCH_PACKAGES=(libxtst-dev libxdamage-dev)
