@@ -270,9 +270,13 @@ Section "Uninstall"
   Push "Software\Classes\.tvq"
   Call un.DeleteKeyIfEmpty
   !insertmacro RemoveClassesValue ".bmp\OpenWithProgids" "${BMP_PROGID}"
+  Push "Software\Classes\.bmp"
+  Call un.DeleteKeyIfEmpty
   DeleteRegKey SHCTX "Software\Classes\${PROGID}"
   DeleteRegKey SHCTX "Software\Classes\${BMP_PROGID}"
   DeleteRegKey SHCTX "Software\Classes\Applications\zod-edozuv.exe"
+  Push "Software\Classes\Applications"
+  Call un.DeleteKeyIfEmpty
   System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
 
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
