@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows stage of the tests: builds zod-edozuv.exe with mingw-w64 and checks what it
 # is, then runs the Windows unit tests and the end-to-end test of the real program under
-# Wine in Xvfb, with a throwaway Wine prefix made for this run.
+# Wine in Xvfb, with a throwaway Wine prefix made for this run, and last the installer and
+# the zip (scripts/windows-installer-test.sh, in a prefix of their own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -22,6 +23,7 @@ if [ "${1:-}" = --under-x ]; then
   [ "$preset" = windows-x64-tests ] && exe=build/windows-x64-tests/zod-edozuv.exe
   # Debian's own Python, which has python3-xlib, whatever else is first on PATH.
   /usr/bin/python3 tests/windows/e2e_test.py "$exe" assets/intro.bmp
+  scripts/windows-installer-test.sh
   exit
 fi
 
@@ -32,6 +34,8 @@ scripts/ensure-packages.sh "${WINDOWS_TEST_PACKAGES[@]}"
 cmake --preset windows
 cmake --build --preset windows
 scripts/windows-check-exe.sh build/windows/zod-edozuv.exe
+# The downloads, which the last step installs and uninstalls under Wine.
+cmake --build --preset windows --target installer portable-zip
 
 # Wine runs 32-bit programs only where the kernel runs 32-bit code. Where it does not (a
 # kernel without ia32 emulation), the same sources are tested as a 64-bit build.
