@@ -303,6 +303,43 @@ class Run:
             check(file.read() == settings, "RARURI.ini is left as it was")
         check(reg_query("HKCU\\Environment")["Path"] == "C:\\keep",
               "PATH is as it was before the install")
+
+    def machine_wide(self):
+        """/ALLUSERS: under Program Files, classes under HKLM, where Wine's `start` finds
+        them, so this time the association is used for real."""
+        result, took = timed(self.setup, "/S", "/ALLUSERS")
+        folder = "C:\\Program Files (x86)\\ZOD Edozuv" if self.wide else \
+            "C:\\Program Files\\ZOD Edozuv"
+        location = (reg_query("HKLM\\" + UNINSTALL) or {}).get("InstallLocation")
+        check(result.returncode == 0 and location == folder,
+              "/S /ALLUSERS installs for everyone under %s (%.1f s)" % (location, took))
+        shortcut = unix_path("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\"
+                             "ZOD Edozuv.lnk")
+        check(reg_query("HKLM\\Software\\Classes\\.tvq")["(Default)"] == "ZODEdozuv.tvq" and
+              shortcut_paths(shortcut).get("workdir") == folder,
+              "with .tvq under HKLM and the shortcut in everyone's Start menu")
+        rows = tvq_rows(os.path.join(ROOT, "assets", "colorbars.tvq"), 2)
+        start = subprocess.Popen(["wine", "start", folder + "\\Samples\\colorbars.tvq"],
+                                 cwd=self.work, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            at = wait_for("colorbars.tvq on the screen", lambda: e2e_test.find_on_screen(rows))
+            check(True, "`wine start Samples\\colorbars.tvq` opens it in the viewer, at %s"
+                  % (at,))
+        except Failure:
+            e2e_test.save_screenshot(os.path.join(self.work, "screen-at-failure.ppm"))
+            raise
+        finally:
+            wine("taskkill", "/f", "/im", "zod-edozuv.exe")
+            start.wait()
+            settle()
+        result, took = timed(folder + "\\uninstall.exe", "/S")
+        check(result.returncode == 0 and reg_query("HKLM\\" + UNINSTALL) is None and
+              not os.path.exists(unix_path(folder)) and not os.path.exists(shortcut),
+              "its silent uninstall removes the folder, the shortcut and the entry (%.1f s)"
+              % took)
+
+    def registry_clean(self):
         keys, values = registry()
         left = sorted(line for line in keys | values if OURS.search(line))
         added = sorted(key for key in keys - self.before if "\\\\classes\\\\" in key.lower())
@@ -324,6 +361,8 @@ def main():
         run.thumbnails()
         run.upgrade()
         run.uninstall()
+        run.machine_wide()
+        run.registry_clean()
     except Failure as failure:
         print("FAILED:", failure, "(files kept in %s)" % run.work)
         return 1
