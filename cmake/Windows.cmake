@@ -26,6 +26,9 @@ if(TARGET zod_shell)
   endif()
 endif()
 
+# Explorer's TVQ thumbnails.
+add_subdirectory(thumbnails)
+
 if(ZOD_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)

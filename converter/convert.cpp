@@ -2,6 +2,7 @@
 
 #include "converter/encoders.h"
 #include "converter/tvq_input.h"
+#include "converter/verdict.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -38,11 +39,12 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     TvqFacts facts;
     if (!ReadTvqFacts(input, &facts, reason))
         return false;
-    *reason = ConversionRefusal(facts, settings_.maxPixels);
+    *reason = ConvertRefusal(facts, settings_.maxPixels, settings_.allowSparse);
     if (!reason->empty())
         return false;
     std::error_code ignored;
-    if (!settings_.force &&
+    const bool toStream = output == "-";
+    if (!toStream && !settings_.force &&
         fs::symlink_status(output, ignored).type() != fs::file_type::not_found) {
         *reason = output + " exists; --force replaces it";
         return false;
@@ -84,7 +86,7 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return encoder->WriteRows(bytes, count);
     };
 
-    bool ok = out.Create(output) && encoder->Start();
+    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output)) && encoder->Start();
     ok = ok && pipeline_.Run(bands, size_t(bandRows) * layout.stride, fill, empty);
     ok = ok && encoder->Finish() && out.Commit(settings_.force, settings_.sync);
     if (!ok)

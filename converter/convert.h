@@ -16,6 +16,7 @@ struct ConvertSettings {
     bool force;
     bool sync; // flush each output to the disk before it takes its name
     uint64_t maxPixels;
+    bool allowSparse; // convert files the plausibility rule calls too sparse
 };
 
 // Where `input` is written: beside it, or inside `folder` when one is given, under its
@@ -25,7 +26,8 @@ std::string OutputBeside(const std::string& input, const std::string& folder, bo
 class Converter {
   public:
     Converter(const ConvertSettings& settings, Progress& progress);
-    // Writes `output` from `input`, or leaves it as it was and gives the reason.
+    // Writes `output` ("-": standard output) from `input`, or leaves it as it was and
+    // gives the reason.
     bool Convert(const std::string& input, const std::string& output, std::string* reason);
 
   private:

@@ -94,6 +94,14 @@ bool SafeOutput::Create(const std::string& target) {
     return Fail("cannot create a file in " + Folder(target));
 }
 
+bool SafeOutput::AttachStandardOutput() {
+    Abandon();
+    target_ = "standard output";
+    standardOutput_ = true;
+    fd_ = STDOUT_FILENO;
+    return true;
+}
+
 bool SafeOutput::Write(const void* data, size_t size) {
     iovec piece{const_cast<void*>(data), size};
     return WritePieces(&piece, 1);
@@ -123,6 +131,10 @@ bool SafeOutput::WritePieces(iovec* pieces, int count) {
 }
 
 bool SafeOutput::Commit(bool replace, bool sync) {
+    if (standardOutput_) {
+        fd_ = -1;
+        return true; // every write was checked; a pipe has nothing to flush
+    }
     if (sync && fsync(fd_) != 0)
         return Fail("cannot write " + target_);
     const int fd = fd_;
@@ -141,6 +153,9 @@ bool SafeOutput::Commit(bool replace, bool sync) {
 }
 
 void SafeOutput::Abandon() {
+    if (standardOutput_)
+        fd_ = -1;
+    standardOutput_ = false;
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;

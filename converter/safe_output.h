@@ -17,6 +17,9 @@ class SafeOutput {
 
     // Creates a fresh temporary file in `target`'s folder.
     bool Create(const std::string& target);
+    // Writes to standard output instead, which cannot be atomic: Commit only checks that
+    // everything went out, and nothing is ever removed.
+    bool AttachStandardOutput();
     bool Write(const void* data, size_t size);
     // Writes the pieces in order (at most IOV_MAX); `pieces` is consumed.
     bool WritePieces(iovec* pieces, int count);
@@ -36,6 +39,7 @@ class SafeOutput {
     std::string target_;
     std::string temporary_;
     int fd_ = -1;
+    bool standardOutput_ = false;
     std::string error_;
 };
 

@@ -21,10 +21,10 @@ GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 o
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads
 # the screen through python3-xlib, as the GUI tests read it through Xlib).
-WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix googletest wine wine32:i386 wine64
-                       xvfb xauth xdotool python3 python3-xlib)
-# The Windows downloads: makensis makes the installer, the 64-bit compiler the x86-64
-# thumbnail DLL that both downloads carry.
-WINDOWS_TEST_PACKAGES+=(nsis g++-mingw-w64-x86-64-posix)
+# The x86-64 cross compiler builds the 64-bit thumbnail DLL, for 64-bit Explorer.
+WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine
+                       wine32:i386 wine64 xvfb xauth xdotool python3 python3-xlib)
+# makensis makes the Windows installer.
+WINDOWS_TEST_PACKAGES+=(nsis)
 # bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
 BENCH_PACKAGES=(libxtst-dev libxdamage-dev)

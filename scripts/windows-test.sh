@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The Windows stage of the tests: builds zod-edozuv.exe with mingw-w64 and checks what it
-# is, then runs the Windows unit tests and the end-to-end test of the real program under
-# Wine in Xvfb, with a throwaway Wine prefix made for this run, and last the installer and
-# the zip (scripts/windows-installer-test.sh, in a prefix of their own).
+# The Windows stage of the tests: builds zod-edozuv.exe, zod-tvq.exe and the thumbnail DLL
+# with mingw-w64 and checks what they are, then runs the Windows unit tests, the thumbnail
+# DLL's test and the end-to-end test of the real program under Wine in Xvfb, with a
+# throwaway Wine prefix made for this run. The 64-bit DLL (64-bit Explorer) is tested too.
+# Last, the installer and the zip (scripts/windows-installer-test.sh, in a prefix of their
+# own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 
 if [ "${1:-}" = --under-x ]; then
-  # Second half, inside Xvfb: $2 is the preset whose build Wine runs.
+  # Second half, inside Xvfb: $2 is the preset whose build Wine runs; $3, when given,
+  # the 64-bit preset whose thumbnail DLL is tested as well.
   preset=$2
   wine=wine
   [ "$preset" = windows-x64-tests ] && wine=/usr/lib/wine/wine64
@@ -18,6 +21,9 @@ if [ "${1:-}" = --under-x ]; then
   "$wine" wineboot -i >/dev/null 2>&1
   echo "Wine prefix ready after $((SECONDS - started)) s"
   ctest --preset "$preset"
+  if [ -n "${3:-}" ]; then
+    ctest --preset "$3" -R thumbnails
+  fi
   # The .exe as it ships where Wine can run it; else its 64-bit twin.
   exe=build/windows/zod-edozuv.exe
   [ "$preset" = windows-x64-tests ] && exe=build/windows-x64-tests/zod-edozuv.exe
@@ -30,20 +36,51 @@ fi
 source scripts/packages.sh
 scripts/ensure-packages.sh "${WINDOWS_TEST_PACKAGES[@]}"
 
-# The program as it ships.
+# A thumbnail DLL exports the four entry points COM and regsvr32 call, and nothing else,
+# and imports only Windows' own DLLs.
+check_dll() {
+  local headers exports imports
+  headers=$(x86_64-w64-mingw32-objdump -p "$1")
+  exports=$(sed -n 's/^[[:space:]]*\[ *[0-9]*\] \([A-Za-z_][A-Za-z0-9_@]*\)$/\1/p' <<<"$headers" | sort | tr '\n' ' ')
+  if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
+    echo "windows-test: $1 exports: $exports" >&2
+    exit 1
+  fi
+  imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort -u)
+  for dll in $imports; do
+    case $dll in
+    KERNEL32.DLL | ADVAPI32.DLL | GDI32.DLL | SHELL32.DLL | SHLWAPI.DLL | OLE32.DLL | MSVCRT.DLL) ;;
+    *)
+      echo "windows-test: $1 imports $dll, which Windows does not carry" >&2
+      exit 1
+      ;;
+    esac
+  done
+  echo "$1: $(stat -c %s "$1") bytes, exports only the four entry points, imports:" $imports
+}
+
+# The programs as they ship: the 32-bit build, and the 64-bit thumbnail DLL.
 cmake --preset windows
 cmake --build --preset windows
 scripts/windows-check-exe.sh build/windows/zod-edozuv.exe
+check_dll build/windows/thumbnails/zod-tvq-thumbnails.dll
+cmake --preset windows-x64
+cmake --build --preset windows-x64 --target zod-tvq-thumbnails
+check_dll build/windows-x64/thumbnails/zod-tvq-thumbnails.dll
 # The downloads, which the last step installs and uninstalls under Wine.
 cmake --build --preset windows --target installer portable-zip
 
 # Wine runs 32-bit programs only where the kernel runs 32-bit code. Where it does not (a
 # kernel without ia32 emulation), the same sources are tested as a 64-bit build.
+# The 64-bit DLL's test runs either way.
+also=""
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   preset=windows-tests
+  also=windows-x64-tests
+  cmake --preset "$also"
+  cmake --build --preset "$also" --target thumbnails_windows_tests
 else
   echo "note: this kernel runs no 32-bit code; Wine runs the 64-bit build of the same sources"
-  scripts/ensure-packages.sh g++-mingw-w64-x86-64-posix
   preset=windows-x64-tests
 fi
 cmake --preset "$preset"
@@ -56,5 +93,5 @@ cleanup() {
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --under-x "$preset"
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --under-x "$preset" $also
 echo "Windows stage passed in $((SECONDS - started)) s"

@@ -48,3 +48,8 @@ const char* SettingsFilePath(bool createFolder) {
     memcpy(settingsPath + length, "/RARURI.ini", sizeof "/RARURI.ini");
     return settingsPath;
 }
+
+FILE* OpenViewerSettingsFile() {
+    const char* path = SettingsFilePath(false);
+    return *path ? fopen(path, "r") : nullptr;
+}

@@ -40,3 +40,12 @@ bool LoadStoredFactor(int32_t* factor) {
     fclose(file);
     return true;
 }
+
+bool LoadViewerFactor(int32_t* factor) {
+    FILE* file = OpenViewerSettingsFile();
+    if (!file)
+        return false;
+    *factor = ParseStoredFactor(file);
+    fclose(file);
+    return true;
+}

@@ -16,3 +16,12 @@ int32_t ParseStoredFactor(FILE* file);
 
 // The stored factor, or false when the file cannot be opened.
 bool LoadStoredFactor(int32_t* factor);
+
+// The file the viewer reads its factor from, opened for a tool beside it. On Windows the
+// viewer runs without a manifest, so file virtualisation gives it the copy under
+// %LOCALAPPDATA%\VirtualStore\Windows when there is one; that copy comes first, then the
+// file itself. NULL when neither opens.
+FILE* OpenViewerSettingsFile();
+
+// The factor the viewer would load, for a tool; false when there is no file.
+bool LoadViewerFactor(int32_t* factor);
