@@ -283,6 +283,7 @@ class Run:
             check(values["DisplayVersion"] == self.next and file.read() == open(readme,
                                                                                 "rb").read(),
                   "it names version %s, and the new files are in place" % self.next)
+        self.files["README.txt"] = open(readme, "rb").read()
         path = reg_query("HKCU\\Environment")["Path"]
         check(path == "C:\\keep;" + self.folder_win, "/ADDTOPATH appends the install folder to "
               "the user's PATH")
