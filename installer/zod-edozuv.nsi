@@ -140,7 +140,9 @@ Section "${PRODUCT}" SecMain
     StrCpy $0 '"$INSTDIR\${THUMBNAILS}"'
     !insertmacro RunRegsvr32
     ${If} $1 != 0
+      ; The viewer works without them: say so, and go on.
       DetailPrint "Thumbnails in Explorer could not be registered (regsvr32 answered $1)."
+      MessageBox MB_ICONEXCLAMATION "Explorer will show no thumbnails of TVQ files: they could not be registered (regsvr32 answered $1). Everything else is installed." /SD IDOK
     ${EndIf}
   ${EndIf}
 
