@@ -26,8 +26,9 @@ if(TARGET zod_shell)
   endif()
 endif()
 
-# Explorer's TVQ thumbnails.
+# Explorer's TVQ thumbnails, and the converter.
 add_subdirectory(thumbnails)
+add_subdirectory(converter)
 
 if(ZOD_BUILD_TESTS)
   enable_testing()

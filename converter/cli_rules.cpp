@@ -1,4 +1,5 @@
 #include "converter/cli_rules.h"
+#include "converter/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -19,7 +20,7 @@ std::string LevelTable() {
 }
 
 std::string FormatOfName(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
+    std::string extension = PathOf(path).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return char(std::tolower(c)); });
     for (const char* known : {".bmp", ".png", ".tvq"})

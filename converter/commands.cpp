@@ -6,6 +6,7 @@
 #include "converter/standard_streams.h"
 #include "converter/tvq_input.h"
 #include "converter/verdict.h"
+#include "converter/utf8_path.h"
 #include "settings/stored_factor.h"
 
 #include <cstdio>
@@ -35,7 +36,7 @@ void Report(Progress& progress, const std::string& file, const std::string& reas
 bool OutputIsFolder(const std::string& output) {
     std::error_code ignored;
     return !output.empty() && output != "-" &&
-           (fs::is_directory(output, ignored) || output.back() == '/');
+           (fs::is_directory(PathOf(output), ignored) || output.back() == '/');
 }
 
 // The checks convert and encode share: where "-" may stand, and what -o can name.
@@ -68,11 +69,11 @@ int EachInput(const Options& options, const std::function<std::string(const std:
         if (options.output.empty() || intoFolder) {
             output = beside(input);
             if (intoFolder)
-                output = (fs::path(options.output) / fs::path(output).filename()).string();
+                output = (PathOf(options.output) / PathOf(output).filename()).string();
         }
         progress.StartFile(++index, int(options.files.size()), InputName(input));
         std::string reason;
-        const std::string key = fs::weakly_canonical(output, ignored).string();
+        const std::string key = fs::weakly_canonical(PathOf(output), ignored).string();
         // Two inputs with one output would have the second replace the first unseen.
         if (!IsStandardStream(output) && written.count(key))
             reason = output + " was written from an earlier input";
@@ -132,7 +133,7 @@ int RunEncode(const Options& options) {
     const EncodeSettings settings{options.factor, options.dither, options.force, !options.noSync};
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     auto beside = [](const std::string& input) {
-        return fs::path(input).replace_extension(".tvq").string();
+        return PathOf(input).replace_extension(".tvq").string();
     };
     auto one = [&](const std::string& input, const std::string& output, std::string* reason) {
         return EncodePicture(input, output, settings, progress, reason);

@@ -3,6 +3,7 @@
 #include "converter/encoders.h"
 #include "converter/tvq_input.h"
 #include "converter/verdict.h"
+#include "converter/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -25,9 +26,9 @@ struct OpenedTvq {
 } // namespace
 
 std::string OutputBeside(const std::string& input, const std::string& folder, bool png) {
-    fs::path output(input);
+    fs::path output = PathOf(input);
     output.replace_extension(png ? ".png" : ".bmp");
-    return folder.empty() ? output.string() : (fs::path(folder) / output.filename()).string();
+    return folder.empty() ? output.string() : (PathOf(folder) / output.filename()).string();
 }
 
 Converter::Converter(const ConvertSettings& settings, Progress& progress)
@@ -45,7 +46,7 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     std::error_code ignored;
     const bool toStream = output == "-";
     if (!toStream && !settings_.force &&
-        fs::symlink_status(output, ignored).type() != fs::file_type::not_found) {
+        fs::symlink_status(PathOf(output), ignored).type() != fs::file_type::not_found) {
         *reason = output + " exists; --force replaces it";
         return false;
     }

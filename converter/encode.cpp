@@ -2,6 +2,7 @@
 
 #include "converter/picture_input.h"
 #include "converter/safe_output.h"
+#include "converter/utf8_path.h"
 #include "formats/tvq_encode.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ bool EncodePicture(const std::string& input, const std::string& output,
     const bool toStream = output == "-";
     std::error_code ignored;
     if (!toStream && !settings.force &&
-        fs::symlink_status(output, ignored).type() != fs::file_type::not_found) {
+        fs::symlink_status(PathOf(output), ignored).type() != fs::file_type::not_found) {
         *reason = output + " exists; --force replaces it";
         return false;
     }

@@ -47,7 +47,7 @@ bool UnknownCommand(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int zod::tvq::RunZodTvq(int argc, char** argv) {
     InstallOutputSignalHandlers();
     Options options;
     int level = 0;
