@@ -40,40 +40,46 @@ int main(int argc, char** argv) {
         !ReadHandler(HKEY_CLASSES_ROOT, L"", text, sizeof text))
         return Fail("no thumbnail handler under the .tvq key", E_FAIL);
     CLSID clsid;
-    HRESULT result = CLSIDFromString(text, &clsid);
-    if (FAILED(result))
-        return Fail("the handler is no class id", result);
+    if (FAILED(CLSIDFromString(text, &clsid)))
+        return Fail("the handler is no class id", E_INVALIDARG);
 
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     IInitializeWithStream* init = nullptr;
-    result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&init));
-    if (FAILED(result))
-        return Fail("the provider cannot be created", result);
     IStream* stream = nullptr;
-    result = SHCreateStreamOnFileEx(path, STGM_READ | STGM_SHARE_DENY_WRITE, 0, FALSE, nullptr,
-                                    &stream);
-    if (FAILED(result))
-        return Fail("the file cannot be opened", result);
-    result = init->Initialize(stream, STGM_READ);
     IThumbnailProvider* provider = nullptr;
+    HBITMAP bitmap = nullptr;
+    BITMAP info{};
+    const char* step = "the provider cannot be created";
+    HRESULT result = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&init));
+    if (SUCCEEDED(result)) {
+        step = "the file cannot be opened";
+        result = SHCreateStreamOnFileEx(path, STGM_READ | STGM_SHARE_DENY_WRITE, 0, FALSE, nullptr,
+                                        &stream);
+    }
+    if (SUCCEEDED(result)) {
+        step = "the provider refused the stream";
+        result = init->Initialize(stream, STGM_READ);
+    }
     if (SUCCEEDED(result))
         result = init->QueryInterface(IID_PPV_ARGS(&provider));
-    HBITMAP bitmap = nullptr;
-    WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
-    if (SUCCEEDED(result))
+    if (SUCCEEDED(result)) {
+        step = "the provider answered no bitmap";
+        WTS_ALPHATYPE alpha = WTSAT_UNKNOWN;
         result = provider->GetThumbnail(size, &bitmap, &alpha);
-    BITMAP info{};
+    }
     if (SUCCEEDED(result) && bitmap)
         GetObjectW(bitmap, sizeof info, &info);
     if (bitmap)
         DeleteObject(bitmap);
     if (provider)
         provider->Release();
-    stream->Release();
-    init->Release();
+    if (stream)
+        stream->Release();
+    if (init)
+        init->Release();
     CoUninitialize();
     if (FAILED(result) || !bitmap)
-        return Fail("the provider answered no bitmap", result);
+        return Fail(step, result);
     printf("%ld %ld\n", info.bmWidth, info.bmHeight);
     return 0;
 }
