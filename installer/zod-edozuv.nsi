@@ -1,10 +1,10 @@
-; The Windows installer: makensis -DDEFINES=<build>/installer/defines.nsh zod-edozuv.nsi
+; The Windows installer: makensis -DDEFINES=<build>/packages/defines.nsh zod-edozuv.nsi
 ; CMake writes the defines (version, the files to install, the output name); see
 ; cmake/Packages.cmake. A define given on the command line wins, which is how the tests
 ; make a "next version" installer from the same files.
 ;
 ; Per user by default, under %LOCALAPPDATA%\Programs, with no administrator prompt. For
-; everyone on the computer, under Program Files, with /ALLUSERS or by choice on the first
+; everyone on the computer, under Program Files, with /ALLUSERS or by choice on its own
 ; page when run as an administrator. /CURRENTUSER forces the per-user install, /ADDTOPATH
 ; the PATH entry (off by default), /S silence.
 
