@@ -19,7 +19,7 @@ configure_file(${CMAKE_SOURCE_DIR}/installer/README.txt.in ${ZOD_PACKAGE_DIR}/RE
 # The 64-bit thumbnail DLL comes from a 64-bit build of the same sources beside this one.
 if(TARGET zod-tvq-thumbnails)
   include(ExternalProject)
-  set(ZOD_THUMBNAILS_X64 ${CMAKE_BINARY_DIR}/x64/thumbnails/zod-tvq-thumbnails.dll)
+  set(ZOD_THUMBNAILS_X64 ${CMAKE_BINARY_DIR}/x64/zod-tvq-thumbnails.dll)
   ExternalProject_Add(zod_thumbnails_x64
     SOURCE_DIR ${CMAKE_SOURCE_DIR}
     BINARY_DIR ${CMAKE_BINARY_DIR}/x64

@@ -102,7 +102,7 @@ int RunConvert(const Options& options) {
         return UsageError(streams);
     ConvertSettings settings{options.factor,  format == "png",   options.force,
                              !options.noSync, options.maxPixels, options.allowSparse};
-    if (!options.factorGiven && !LoadStoredFactor(&settings.factor))
+    if (!options.factorGiven && !LoadViewerFactor(&settings.factor))
         settings.factor = kFallbackFactor;
     if (options.factorGiven && !options.quiet && !IsLevelFactor(settings.factor))
         fprintf(stderr, "zod-tvq: note: factor %d is none of the viewer's Levels (%s)\n",

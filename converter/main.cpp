@@ -52,6 +52,9 @@ int zod::tvq::RunZodTvq(int argc, char** argv) {
     Options options;
     int level = 0;
     CLI::App app("Converts TVQ images to BMP or PNG at full size, and pictures to TVQ.", "zod-tvq");
+    // The same options on every system: CLI11 would read /name as an option on Windows,
+    // where it is a path.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", "zod-tvq " ZOD_VERSION);
     app.set_help_all_flag("--help-all", "Print this help and every command's");
     app.require_subcommand(1);

@@ -19,7 +19,8 @@ std::string TooLarge(uint64_t width, uint64_t height, int32_t maxSide) {
 std::string WicError(const char* what, HRESULT hr) {
     if (hr == WINCODEC_ERR_COMPONENTNOTFOUND || hr == WINCODEC_ERR_UNKNOWNIMAGEFORMAT)
         return "not a picture this system can read";
-    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
+    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+        hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND))
         return "No such file or directory";
     char code[16];
     snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(hr));
@@ -63,9 +64,8 @@ class WicInput final : public PictureInput {
         IWICFormatConverter* converter = nullptr;
         hr = factory_->CreateFormatConverter(&converter);
         if (SUCCEEDED(hr))
-            hr = converter->Initialize(frame, GUID_WICPixelFormat32bppRGBA,
-                                       WICBitmapDitherTypeNone, nullptr, 0,
-                                       WICBitmapPaletteTypeCustom);
+            hr = converter->Initialize(frame, GUID_WICPixelFormat32bppRGBA, WICBitmapDitherTypeNone,
+                                       nullptr, 0, WICBitmapPaletteTypeCustom);
         frame->Release();
         if (FAILED(hr)) {
             if (converter)

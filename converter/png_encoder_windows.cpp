@@ -79,8 +79,7 @@ class OutputStream final : public IStream {
     long references_ = 1;
 };
 
-template <typename T>
-void ReleaseAndClear(T*& object) {
+template <typename T> void ReleaseAndClear(T*& object) {
     if (object)
         object->Release();
     object = nullptr;
@@ -103,12 +102,12 @@ class WicPngEncoder final : public ImageEncoder {
     bool Start() override {
         IPropertyBag2* options = nullptr;
         WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-        bool ok = Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IWICImagingFactory,
-                                         reinterpret_cast<void**>(&factory_))) &&
-                  Check(factory_->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder_)) &&
-                  Check(encoder_->Initialize(&stream_, WICBitmapEncoderNoCache)) &&
-                  Check(encoder_->CreateNewFrame(&frame_, &options));
+        bool ok =
+            Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IWICImagingFactory, reinterpret_cast<void**>(&factory_))) &&
+            Check(factory_->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder_)) &&
+            Check(encoder_->Initialize(&stream_, WICBitmapEncoderNoCache)) &&
+            Check(encoder_->CreateNewFrame(&frame_, &options));
         if (ok && options) {
             PROPBAG2 option{};
             option.pstrName = const_cast<wchar_t*>(L"FilterOption");

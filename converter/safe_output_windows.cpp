@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <random>
+#include <vector>
 
 namespace zod::tvq {
 
@@ -43,7 +44,8 @@ std::string SystemMessage(DWORD code) {
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                        FORMAT_MESSAGE_IGNORE_INSERTS,
                    nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text ? std::filesystem::path(text).string() : "error " + std::to_string(code);
+    std::string message =
+        text ? std::filesystem::path(text).string() : "error " + std::to_string(code);
     if (text)
         LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
@@ -121,19 +123,40 @@ bool SafeOutput::Write(const void* data, size_t size) {
 }
 
 bool SafeOutput::WritePieces(iovec* pieces, int count) {
+    // Windows has no gathering write: small pieces (a BMP band's rows) are gathered here,
+    // so that a band costs a few WriteFile calls rather than one a row.
+    constexpr size_t kGather = 1 << 20;
+    static std::vector<char> gathered;
     HANDLE file = HANDLE(_get_osfhandle(fd_));
-    for (int i = 0; i < count; ++i) {
-        const char* data = static_cast<const char*>(pieces[i].iov_base);
-        size_t left = pieces[i].iov_len;
+    auto writeAll = [&](const char* data, size_t left) {
         while (left > 0) {
             const DWORD chunk = left > (1u << 30) ? DWORD(1u << 30) : DWORD(left);
             DWORD written = 0;
             if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0)
-                return Fail("cannot write " + target_);
+                return false;
             data += written;
             left -= written;
         }
+        return true;
+    };
+    gathered.clear();
+    for (int i = 0; i < count; ++i) {
+        const char* data = static_cast<const char*>(pieces[i].iov_base);
+        const size_t size = pieces[i].iov_len;
+        if (gathered.size() + size > kGather) {
+            if (!writeAll(gathered.data(), gathered.size()))
+                return Fail("cannot write " + target_);
+            gathered.clear();
+        }
+        if (size >= kGather) {
+            if (!writeAll(data, size))
+                return Fail("cannot write " + target_);
+        } else {
+            gathered.insert(gathered.end(), data, data + size);
+        }
     }
+    if (!writeAll(gathered.data(), gathered.size()))
+        return Fail("cannot write " + target_);
     return true;
 }
 

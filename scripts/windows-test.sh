@@ -36,37 +36,48 @@ fi
 source scripts/packages.sh
 scripts/ensure-packages.sh "${WINDOWS_TEST_PACKAGES[@]}"
 
-# A thumbnail DLL exports the four entry points COM and regsvr32 call, and nothing else,
-# and imports only Windows' own DLLs.
-check_dll() {
-  local headers exports imports
-  headers=$(x86_64-w64-mingw32-objdump -p "$1")
-  exports=$(sed -n 's/^[[:space:]]*\[ *[0-9]*\] \([A-Za-z_][A-Za-z0-9_@]*\)$/\1/p' <<<"$headers" | sort | tr '\n' ' ')
-  if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
-    echo "windows-test: $1 exports: $exports" >&2
-    exit 1
-  fi
-  imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort -u)
+# What a program or DLL imports: only Windows' own DLLs, msvcrt.dll being the C library
+# every Windows carries.
+check_imports() {
+  local imports
+  imports=$(x86_64-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+    tr 'a-z' 'A-Z' | sort -u)
   for dll in $imports; do
     case $dll in
-    KERNEL32.DLL | ADVAPI32.DLL | GDI32.DLL | SHELL32.DLL | SHLWAPI.DLL | OLE32.DLL | MSVCRT.DLL) ;;
+    KERNEL32.DLL | ADVAPI32.DLL | GDI32.DLL | SHELL32.DLL | SHLWAPI.DLL | OLE32.DLL | \
+      OLEAUT32.DLL | MSVCRT.DLL) ;;
     *)
       echo "windows-test: $1 imports $dll, which Windows does not carry" >&2
       exit 1
       ;;
     esac
   done
-  echo "$1: $(stat -c %s "$1") bytes, exports only the four entry points, imports:" $imports
+  echo "$1: $(stat -c %s "$1") bytes, imports:" $imports
+}
+
+# A thumbnail DLL exports the four entry points COM and regsvr32 call, and nothing else.
+check_dll() {
+  local exports
+  exports=$(x86_64-w64-mingw32-objdump -p "$1" |
+    sed -n 's/^[[:space:]]*\[ *[0-9]*\] \([A-Za-z_][A-Za-z0-9_@]*\)$/\1/p' | sort | tr '\n' ' ')
+  if [ "$exports" != "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
+    echo "windows-test: $1 exports: $exports" >&2
+    exit 1
+  fi
+  check_imports "$1"
 }
 
 # The programs as they ship: the 32-bit build, and the 64-bit thumbnail DLL.
 cmake --preset windows
 cmake --build --preset windows
 scripts/windows-check-exe.sh build/windows/zod-edozuv.exe
-check_dll build/windows/thumbnails/zod-tvq-thumbnails.dll
+grep -Eq 'Subsystem[[:space:]]+00000003' <<<"$(x86_64-w64-mingw32-objdump -p build/windows/zod-tvq.exe)" ||
+  { echo "windows-test: zod-tvq.exe is not a console program" >&2; exit 1; }
+check_imports build/windows/zod-tvq.exe
+check_dll build/windows/zod-tvq-thumbnails.dll
 cmake --preset windows-x64
 cmake --build --preset windows-x64 --target zod-tvq-thumbnails
-check_dll build/windows-x64/thumbnails/zod-tvq-thumbnails.dll
+check_dll build/windows-x64/zod-tvq-thumbnails.dll
 # The downloads, which the last step installs and uninstalls under Wine.
 cmake --build --preset windows --target installer portable-zip
 

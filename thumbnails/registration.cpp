@@ -79,8 +79,25 @@ void DeleteIfEmpty(HKEY root, const wchar_t* key) {
         RegDeleteKeyW(root, key);
 }
 
-void RemoveFrom(HKEY classes) {
+// Whether the class is still registered under `classes` for either kind of process: the
+// 32- and 64-bit DLLs share one class id, in the two registry views of CLSID, but the .tvq
+// keys are one for both.
+bool ClassRegisteredInAnyView(HKEY hive) {
+    for (REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
+        HKEY opened = nullptr;
+        const std::wstring key = L"Software\\Classes\\" + ClassKey();
+        if (RegOpenKeyExW(hive, key.c_str(), 0, KEY_READ | view, &opened) == ERROR_SUCCESS) {
+            RegCloseKey(opened);
+            return true;
+        }
+    }
+    return false;
+}
+
+void RemoveFrom(HKEY hive, HKEY classes) {
     SHDeleteKeyW(classes, ClassKey().c_str());
+    if (ClassRegisteredInAnyView(hive))
+        return; // the other DLL still serves the thumbnails
     std::wstring value;
     if (ReadString(classes, kThumbnailSlot, nullptr, &value) &&
         lstrcmpiW(value.c_str(), kTvqThumbnailClsidText) == 0)
@@ -112,14 +129,14 @@ HRESULT RegisterThumbnails() {
     const DWORD length = GetModuleFileNameW(thumbnailModule, path, MAX_PATH * 2);
     if (length == 0 || length >= MAX_PATH * 2)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    const HKEY hive = IsElevated() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     HKEY classes = nullptr;
-    HRESULT hr = OpenClasses(IsElevated() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                             KEY_READ | KEY_WRITE, &classes);
+    HRESULT hr = OpenClasses(hive, KEY_READ | KEY_WRITE, &classes);
     if (FAILED(hr))
         return hr;
     hr = WriteInto(classes, path);
     if (FAILED(hr))
-        RemoveFrom(classes); // no half registration
+        RemoveFrom(hive, classes); // no half registration
     RegCloseKey(classes);
     if (SUCCEEDED(hr))
         SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
@@ -135,7 +152,7 @@ HRESULT UnregisterThumbnails() {
         if (RegOpenKeyExW(hives[i], L"Software\\Classes", 0, KEY_READ | KEY_WRITE, &classes) !=
             ERROR_SUCCESS)
             continue;
-        RemoveFrom(classes);
+        RemoveFrom(hives[i], classes);
         RegCloseKey(classes);
     }
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);

@@ -1,4 +1,5 @@
 // The zod-tvq program run as users run it: files in, files, messages and exit codes out.
+#include "tests/converter/cases.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -66,24 +67,8 @@ std::vector<uint32_t> PngPixels(const std::string& png, int* width) {
 }
 
 TEST_F(ZodTvq, PixelsMatchAReferenceInBothFormats) {
-    // stored < 0: every word; a trailing lone byte is a word whose high byte is 0.
-    const struct {
-        int16_t width, height;
-        long stored;
-        bool loneByte;
-        int factor;
-    } cases[] = {
-        {1, 1, -1, false, 2},     {3, 2, -1, false, 8}, {5, 3, 7, false, 3},
-        {7, 4, 1, false, 100},    {2, 3, 3, true, 2},   {3, 1, 0, true, 8},
-        {6, 2, -1, false, 0},     {5, 5, 11, true, -3}, {1001, 400, 250000, true, 4},
-        {4096, 64, -1, false, 8},
-    };
-    for (const auto& c : cases) {
-        std::string tvq =
-            TvqBytes(c.width, c.height,
-                     NoiseWords(c.stored < 0 ? size_t(c.width * c.height) : size_t(c.stored)));
-        if (c.loneByte)
-            tvq += char(0xC7);
+    for (const PixelCase& c : kPixelCases) {
+        const std::string tvq = PixelCaseFile(c);
         const std::string factor = std::to_string(c.factor);
         Put("in.tvq", tvq);
         ASSERT_EQ(Run("convert --force --factor " + factor + " in.tvq").status, 0);
@@ -102,12 +87,8 @@ TEST_F(ZodTvq, PixelsMatchAReferenceInBothFormats) {
 }
 
 TEST_F(ZodTvq, DefaultFactorIsTheSavedOneElseThree) {
-    const struct {
-        const char* saved; // nullptr: no settings file
-        int factor;
-    } cases[] = {{nullptr, 3}, {"8\n", 8}, {"  -2 trailing", -2}, {"none", 3}, {"100", 100}};
     Put("in.tvq", TvqBytes(1, 1, {0xFFFF}));
-    for (const auto& c : cases) {
+    for (const SavedFactorCase& c : kSavedFactorCases) {
         const std::string file = config + "/zod-edozuv/RARURI.ini";
         if (c.saved) {
             mkdir(config.c_str(), 0700);

@@ -203,14 +203,25 @@ TEST_F(GuiTest, FileArguments) {
 // from the home folder, shows the installed intro picture.
 TEST_F(GuiTest, InstallLayout) {
     const std::string prefix = session_.home() + "/prefix", share = prefix + "/share";
+    // No update-mime-database here: the install refreshes the caches of its prefix.
     const std::string out = Shell(
         "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >/dev/null && cd " + share +
-        " && desktop-file-validate applications/zod-edozuv.desktop && update-mime-database "
-        "mime && cp " +
-        session_.work() +
+        " && desktop-file-validate applications/zod-edozuv.desktop && cp " + session_.work() +
         "/SAMPLE.TVQ B.TVQ && XDG_DATA_HOME=$PWD gio info "
-        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/*");
+        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/* && ls "
+        "applications/mimeinfo.cache && cat man/man1/zod-tvq.1 && bash -c "
+        "'source bash-completion/completions/zod-tvq && complete -p zod-tvq'");
     EXPECT_NE(out.find("content-type: image/x-tvq"), std::string::npos) << out;
+    EXPECT_NE(out.find("applications/mimeinfo.cache"), std::string::npos) << out;
+    for (const char* manual : {"zod-tvq \\- convert TVQ images", "allow\\-sparse", "\\-\\-dither"})
+        EXPECT_NE(out.find(manual), std::string::npos) << manual;
+    EXPECT_NE(out.find("complete -F _zod_tvq zod-tvq"), std::string::npos) << out;
+    // A component installs its own part alone, as after building only its target.
+    const std::string part = session_.home() + "/part";
+    EXPECT_EQ(Shell("cmake --install " ZOD_BUILD_DIR " --component converter --prefix " + part +
+                    " >/dev/null && cd " + part + " && find . -type f | sort"),
+              "./bin/zod-tvq\n./share/bash-completion/completions/zod-tvq\n"
+              "./share/man/man1/zod-tvq.1\n");
     for (std::string n : {"16", "32", "48", "64", "128", "256"})
         EXPECT_NE(out.find(n + "x" + n + "/apps/zod-edozuv.png: PNG image data, " + n + " x " + n),
                   std::string::npos)
@@ -225,6 +236,29 @@ TEST_F(GuiTest, InstallLayout) {
                            int(ReadLe32(BytesAt(intro, 18))), int(ReadLe32(BytesAt(intro, 22)))));
     SendCloseRequest(FindWindow("ZOD Edozuv"));
     EXPECT_TRUE(Shown("ZOD Edozuv", false));
+}
+
+// The command line is answered before any window: a usage error opens none, and a missing
+// display gets a line of the program's own.
+TEST_F(GuiTest, CommandLineIsAnsweredWithoutAWindow) {
+    const struct {
+        const char* command;
+        const char* says;
+        int status;
+    } cases[] = {
+        {ZOD_PROGRAM " --version", "zod-edozuv " ZOD_VERSION "\n", 0},
+        {ZOD_PROGRAM " -x", "zod-edozuv: unknown option -x\nUsage: zod-edozuv [FILE]", 2},
+        {ZOD_PROGRAM " --level=3", "zod-edozuv: unknown option --level=3\n", 2},
+        {"DISPLAY= " ZOD_PROGRAM, "zod-edozuv: no display: DISPLAY is not set", 1},
+        {"DISPLAY=:97 " ZOD_PROGRAM " SAMPLE.TVQ", "zod-edozuv: cannot open the display :97\n", 1},
+    };
+    for (const auto& c : cases) {
+        const std::string out =
+            Shell("cd " + session_.work() + " && " + c.command + " 2>&1; echo \"status $?\"");
+        EXPECT_EQ(out.rfind(c.says, 0), 0u) << c.command << ": " << out;
+        EXPECT_NE(out.find("status " + std::to_string(c.status)), std::string::npos) << out;
+        EXPECT_EQ(FindWindow("ZOD Edozuv"), 0u) << c.command;
+    }
 }
 
 } // namespace

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# zod-tvq.exe under Wine against the Linux build of the same sources, in the same run:
+# convert of an 8192 x 4096 TVQ file (64 MiB) to BMP and to PNG, rounds interleaved.
+# The Linux build is the floor; Wine adds its own start-up and system-call costs.
+# A benchmark, not a test: it prints medians, minimums and ratios and fails only on errors.
+# Usage: bench/windows_convert.sh [rounds]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-7}
+export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+cmake --preset release >/dev/null
+cmake --build --preset release --target zod-tvq >/dev/null
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target zod-tvq >/dev/null
+linux=$PWD/build/release/converter/zod-tvq
+windows=$PWD/build/windows/zod-tvq.exe
+
+work=$(mktemp -d /tmp/zod-windows-convert-XXXXXX)
+export WINEPREFIX=$work/wine WINEDEBUG=-all
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+wine wineboot -i >/dev/null 2>&1
+wineserver -p >/dev/null 2>&1 || true # one server for every run, as in a desktop session
+
+python3 - "$work/big.tvq" <<'PY'
+import struct, sys, random
+width, height = 8192, 4096
+random.seed(5)
+row = bytes(random.getrandbits(8) for _ in range(2 * width))
+with open(sys.argv[1], "wb") as out:
+    out.write(b"\0" * 4 + struct.pack("<h", width) + b"\0\0" + struct.pack("<h", height) + b"\0" * 22)
+    for y in range(height):
+        out.write(row[2 * (y % 97):] + row[:2 * (y % 97)])
+PY
+
+millis() { date +%s%N | cut -c1-13; }
+declare -A times
+for round in $(seq "$rounds"); do
+  for format in bmp png; do
+    for build in linux windows; do
+      if [ $build = linux ]; then
+        command=("$linux")
+      else
+        command=(scripts/windows-wine.sh "$windows")
+      fi
+      rm -f "$work/big.$format"
+      start=$(millis)
+      "${command[@]}" convert --factor 3 --to $format --no-sync "$work/big.tvq" >/dev/null
+      times[$build-$format]+="$(($(millis) - start)) "
+    done
+  done
+done
+
+stats() { # median and minimum of the numbers given
+  sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)], v[1]}'
+}
+for format in bmp png; do
+  read -r lm lmin < <(tr ' ' '\n' <<<"${times[linux-$format]}" | grep . | stats)
+  read -r wm wmin < <(tr ' ' '\n' <<<"${times[windows-$format]}" | grep . | stats)
+  echo "convert 8192x4096 to $format: Linux median $lm ms (min $lmin), Wine median $wm ms" \
+    "(min $wmin); Wine/Linux $(awk -v a="$wm" -v b="$lm" 'BEGIN{printf "%.2f", a/b}')x"
+done

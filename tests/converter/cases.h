@@ -1,0 +1,44 @@
+// Tables that both builds of zod-tvq face: the Linux tests here and the Windows tests
+// (tests/windows/converter_test.cpp, run under Wine) convert the same files and expect
+// the same pixels.
+#pragma once
+
+#include "tests/support/image_files.h"
+
+#include <string>
+
+namespace zod::test {
+
+// A TVQ file converted to BMP and PNG at a factor; stored < 0: every word; a trailing lone
+// byte is a word whose high byte is 0.
+struct PixelCase {
+    int16_t width, height;
+    long stored;
+    bool loneByte;
+    int factor;
+};
+inline const PixelCase kPixelCases[] = {
+    {1, 1, -1, false, 2},     {3, 2, -1, false, 8}, {5, 3, 7, false, 3},
+    {7, 4, 1, false, 100},    {2, 3, 3, true, 2},   {3, 1, 0, true, 8},
+    {6, 2, -1, false, 0},     {5, 5, 11, true, -3}, {1001, 400, 250000, true, 4},
+    {4096, 64, -1, false, 8},
+};
+
+inline std::string PixelCaseFile(const PixelCase& c) {
+    std::string tvq =
+        TvqBytes(c.width, c.height,
+                 NoiseWords(c.stored < 0 ? size_t(c.width * c.height) : size_t(c.stored)));
+    if (c.loneByte)
+        tvq += char(0xC7);
+    return tvq;
+}
+
+// The viewer's settings file (nullptr: none) and the factor convert uses without --factor.
+struct SavedFactorCase {
+    const char* saved;
+    int factor;
+};
+inline const SavedFactorCase kSavedFactorCases[] = {
+    {nullptr, 3}, {"8\n", 8}, {"  -2 trailing", -2}, {"none", 3}, {"100", 100}};
+
+} // namespace zod::test
