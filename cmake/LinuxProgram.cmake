@@ -1,6 +1,9 @@
 # The Linux desktop program: the shell on the FLTK host, and how it is installed.
 include(GNUInstallDirs)
 
+# FLTK through fltk-config rather than CMake's FindFLTK: with Debian's FLTK 1.3 the module
+# loads FLTK's own FLTKConfig.cmake, which fails on the fluid program unless fluid is
+# installed, and its fallback adds link folders to every target.
 find_program(ZOD_FLTK_CONFIG fltk-config REQUIRED)
 execute_process(COMMAND ${ZOD_FLTK_CONFIG} --cxxflags
                 OUTPUT_VARIABLE zod_fltk_cxxflags OUTPUT_STRIP_TRAILING_WHITESPACE)
@@ -18,6 +21,7 @@ foreach(flag IN LISTS zod_fltk_cxxflags)
     list(APPEND zod_fltk_other_flags "${flag}")
   endif()
 endforeach()
+find_package(X11 REQUIRED)
 add_library(zod_fltk INTERFACE)
 target_include_directories(zod_fltk SYSTEM INTERFACE ${zod_fltk_includes})
 target_compile_options(zod_fltk INTERFACE ${zod_fltk_other_flags})
@@ -28,7 +32,8 @@ add_executable(zod-edozuv platform/hosts/fltk_main.cpp platform/hosts/fltk_host.
                           platform/hosts/fltk_file_chooser.cpp platform/hosts/gtk_file_dialog.cpp
                           platform/hosts/file_patterns.cpp platform/hosts/window_manager.cpp
                           platform/hosts/input_method.cpp)
-target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk Xext X11 ${CMAKE_DL_LIBS} zod_warnings)
+target_link_libraries(zod-edozuv PRIVATE zod_shell zod_fltk X11::Xext X11::X11 ${CMAKE_DL_LIBS}
+                      zod_warnings)
 target_compile_definitions(zod-edozuv PRIVATE ZOD_VERSION="${PROJECT_VERSION}")
 
 # What a desktop expects, in its usual places under any prefix, including one given only to
@@ -74,6 +79,5 @@ install(CODE "
 " COMPONENT viewer)
 
 if(ZOD_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
-  enable_testing() # before the folder is added, or its tests are not written out
   add_subdirectory(tests/gui)
 endif()

@@ -21,8 +21,6 @@ namespace zod::tvq {
 
 namespace {
 
-constexpr int32_t kFallbackFactor = 3; // as the viewer, when no factor is saved
-
 int UsageError(const std::string& message) {
     fprintf(stderr, "zod-tvq: %s\n", message.c_str());
     return kUsageError;
@@ -103,7 +101,7 @@ int RunConvert(const Options& options) {
     ConvertSettings settings{options.factor,  format == "png",   options.force,
                              !options.noSync, options.maxPixels, options.allowSparse};
     if (!options.factorGiven && !LoadViewerFactor(&settings.factor))
-        settings.factor = kFallbackFactor;
+        settings.factor = kDefaultAmplificationFactor; // as the viewer
     if (options.factorGiven && !options.quiet && !IsLevelFactor(settings.factor))
         fprintf(stderr, "zod-tvq: note: factor %d is none of the viewer's Levels (%s)\n",
                 int(settings.factor), LevelTable().c_str());

@@ -1,5 +1,6 @@
 #include "converter/encode.h"
 
+#include "converter/band_pipeline.h"
 #include "converter/picture_input.h"
 #include "converter/safe_output.h"
 #include "converter/utf8_path.h"
@@ -39,36 +40,45 @@ bool EncodePicture(const std::string& input, const std::string& output,
         int32_t(std::clamp<size_t>(kBandBytes / (width * size_t(channels)), 1, 1 << 15));
     TvqEncodeTable table;
     MakeTvqEncodeTable(settings.factor, &table);
-    std::vector<uint8_t> pixels(size_t(bandRows) * width * size_t(channels));
     std::vector<uint8_t> words(size_t(bandRows) * width * 2);
     std::vector<int32_t> errors(settings.dither ? 6 * (width + 2) : 0);
     uint8_t header[kTvqHeaderBytes];
     TvqWriteHeader(extent, header);
-
     SafeOutput out;
-    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output)) &&
-              out.Write(header, sizeof header);
-    for (int32_t row = 0; ok && row < extent.height; row += bandRows) {
-        const int32_t count = std::min(bandRows, extent.height - row);
-        if (!picture->ReadRows(pixels.data(), count)) {
-            *reason = picture->Error();
-            return false;
-        }
-        const size_t rowPixels = width * size_t(channels);
+
+    // Decoding the picture (for PNG, inflating it) takes most of the time: a second thread
+    // decodes the next band while this one encodes and writes the last.
+    const int bands = int((extent.height + bandRows - 1) / bandRows);
+    const size_t rowBytes = width * size_t(channels);
+    auto rowsOf = [&](int band) { return std::min(bandRows, extent.height - band * bandRows); };
+    bool readFailed = false;
+    auto fill = [&](int band, uint8_t* pixels) {
+        readFailed = !picture->ReadRows(pixels, rowsOf(band));
+        return !readFailed;
+    };
+    auto empty = [&](int band, uint8_t* pixels) {
+        const int32_t count = rowsOf(band);
         for (int32_t i = 0; i < count; ++i) {
-            const uint8_t* in = pixels.data() + size_t(i) * rowPixels;
+            const uint8_t* in = pixels + size_t(i) * rowBytes;
             uint8_t* to = words.data() + size_t(i) * width * 2;
             if (settings.dither)
                 TvqDitherRowToWords(table, in, channels, extent.width, errors.data(), to);
             else
                 TvqPixelsToWords(table, in, channels, width, to);
         }
-        ok = out.Write(words.data(), size_t(count) * width * 2);
-        progress.Update(double(row + count) / extent.height);
-    }
+        progress.Update(double(band + 1) / bands);
+        return out.Write(words.data(), size_t(count) * width * 2);
+    };
+
+    BandPipeline pipeline;
+    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output)) &&
+              out.Write(header, sizeof header);
+    ok = ok && pipeline.Run(bands, size_t(bandRows) * rowBytes, fill, empty);
     ok = ok && out.Commit(settings.force, settings.sync);
     if (!ok)
-        *reason = out.Error();
+        *reason = readFailed ? picture->Error() : out.Error();
+    if (!ok && reason->empty())
+        *reason = "out of memory"; // the pipeline's buffers or thread
     return ok;
 }
 

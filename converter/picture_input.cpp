@@ -45,7 +45,9 @@ class PngInput : public PictureInput {
     ~PngInput() override { spng_ctx_free(context_); }
 
     bool Open(int32_t maxSide, std::string* reason) {
-        context_ = spng_ctx_new(0);
+        // Each chunk's CRC still catches damage; the second checksum over the same bytes
+        // only costs time.
+        context_ = spng_ctx_new(SPNG_CTX_IGNORE_ADLER32);
         spng_ihdr header{};
         size_t size = 0;
         if (!context_ || spng_set_png_stream(context_, ReadSource, source_.get()) ||
@@ -56,24 +58,29 @@ class PngInput : public PictureInput {
             return false;
         }
         extent_ = {int32_t(header.width), int32_t(header.height)};
-        channels_ = 4;
+        // Alpha only where the picture has some: RGB rows are a quarter smaller.
+        spng_trns transparency{};
+        const bool alpha = header.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                           header.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
+                           spng_get_trns(context_, &transparency) == 0;
+        channels_ = alpha ? 4 : 3;
+        const int format = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
         interlaced_ = header.interlace_method != SPNG_INTERLACE_NONE;
-        if (!Check(spng_decoded_image_size(context_, SPNG_FMT_RGBA8, &size), reason))
+        if (!Check(spng_decoded_image_size(context_, format, &size), reason))
             return false;
         if (!interlaced_)
-            return Check(spng_decode_image(context_, nullptr, 0, SPNG_FMT_RGBA8,
+            return Check(spng_decode_image(context_, nullptr, 0, format,
                                            SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE),
                          reason);
         // Interlaced rows arrive pass by pass: only the whole picture can be handed out
         // in order.
         whole_.resize(size);
-        return Check(
-            spng_decode_image(context_, whole_.data(), size, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS),
-            reason);
+        return Check(spng_decode_image(context_, whole_.data(), size, format, SPNG_DECODE_TRNS),
+                     reason);
     }
 
     bool ReadRows(uint8_t* rows, int32_t count) override {
-        const size_t rowBytes = 4 * size_t(extent_.width);
+        const size_t rowBytes = size_t(channels_) * size_t(extent_.width);
         for (int32_t i = 0; i < count; ++i, ++row_, rows += rowBytes) {
             if (interlaced_) {
                 memcpy(rows, whole_.data() + size_t(row_) * rowBytes, rowBytes);

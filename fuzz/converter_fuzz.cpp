@@ -5,6 +5,7 @@
 #include "common/little_endian.h"
 #include "converter/convert.h"
 #include "converter/tvq_input.h"
+#include "converter/verdict.h"
 #include "fuzz/fuzz_support.h"
 
 #include <algorithm>
@@ -29,8 +30,8 @@ uint8_t Level(unsigned channel) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static zod::tvq::Progress progress(false);
-    static zod::tvq::Converter bmp({kFactor, false, true, false, kMaxPixels}, progress);
-    static zod::tvq::Converter png({kFactor, true, true, false, kMaxPixels}, progress);
+    static zod::tvq::Converter bmp({kFactor, false, true, false, kMaxPixels, false}, progress);
+    static zod::tvq::Converter png({kFactor, true, true, false, kMaxPixels, false}, progress);
     const std::string input = zod::fuzz::InputFile(data, size);
     const bool asPng = size > 0 && (data[0] & 1);
     const std::string output = input + (asPng ? ".png" : ".bmp");
@@ -38,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zod::tvq::TvqFacts facts;
     std::string reason;
     const bool convertible = zod::tvq::ReadTvqFacts(input, &facts, &reason) &&
-                             zod::tvq::ConversionRefusal(facts, kMaxPixels).empty();
+                             zod::tvq::ConvertRefusal(facts, kMaxPixels, false).empty();
     const bool converted = (asPng ? png : bmp).Convert(input, output, &reason);
     FUZZ_CHECK(converted == convertible);
     FUZZ_CHECK(converted || !reason.empty());

@@ -2,10 +2,7 @@
 // display and export.
 #pragma once
 
-#include "common/common.h"
-
-// Rows of the menu bar above the drawing area, where the window system cannot say.
-constexpr int kMenuBarRows = 18;
+#include "shell/state.h"
 
 // --- main_window.cpp: WinMain, the window class and the message loop -----------------
 extern const char kMainWindowClass[];

@@ -1,7 +1,7 @@
 // The main window's procedure: view state, painting and the menu commands.
 #include "shell/shell.h"
 
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 #include "settings/settings.h"
 #include "shell/commands.h"
 

@@ -3,7 +3,10 @@
 // the main window, its menu bar, input and which dialog answers.
 #pragma once
 
-#include "platform/posix/host.h"
+#include "common/types.h"
+#include "platform/linux/host.h"
+#include "platform/linux/resources.h"
+#include "platform/linux/screen.h"
 
 #include <FL/Fl_Widget.H>
 

@@ -73,7 +73,7 @@ TEST_P(FailedExport, IsReportedAndLosesNothing) {
     });
     Run();
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
-    const RecordedMessageBox& box = host.MessageBoxes()[0];
+    const MessageBoxRequest& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.text, "There was an error writing the BMP file");
     EXPECT_EQ(box.caption, "Export Error");
     EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONHAND));
@@ -99,8 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"TargetIsAFolder", "folder.bmp", 0, "folder.bmp"}),
     CaseName());
 
-// The temporary file is made where nothing has its name yet: a link planted at the name a
-// fixed scheme would use is never followed, and one export after another both succeed.
+// The temporary file's name is not the fixed one an older scheme used: a link planted there
+// is never followed, and one export after another both succeed. That a link at the random
+// name itself is refused too is CreateFileA's CREATE_NEW (files_test.cpp).
 TEST_F(Export, NeverWritesThroughALinkBesideTheTarget) {
     StoreSettings("3");
     WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));

@@ -16,7 +16,7 @@ TEST_F(Startup, SettingsThatCannotBeCreatedEndTheProgramAfterOnePaint) {
     Check([] { ADD_FAILURE() << "the loop waited for input"; });
     EXPECT_EQ(Run(), 0);
     ASSERT_EQ(host.MessageBoxes().size(), 2u);
-    const RecordedMessageBox& first = host.MessageBoxes()[0];
+    const MessageBoxRequest& first = host.MessageBoxes()[0];
     EXPECT_EQ(first.caption, "Initialization Error");
     EXPECT_EQ(first.type, UINT(MB_OK | MB_ICONHAND));
     EXPECT_NE(first.owner, nullptr); // the main window, while it is being created

@@ -1,8 +1,13 @@
 // Internal state of the Win32 subset: the handle table, GDI and window objects, and the
-// virtual screen. Nothing outside platform/posix includes this.
+// virtual screen. Only the subset's own files include this; hosts and tests use host.h,
+// screen.h, resources.h and live_handles.h.
 #pragma once
 
+#include "common/types.h"
 #include "host.h"
+#include "live_handles.h"
+#include "resources.h"
+#include "screen.h"
 
 #include <cstdint>
 #include <ctime>
@@ -35,8 +40,9 @@ struct BitmapObject : Object {
 
 enum class DcKind { Screen, Window, Paint, Memory };
 
-// SetPixel keeps a copy of the last context's origin, clip and surface: code that changes
-// them on a live context must call ForgetPixelDc().
+// SetPixel keeps a copy of the last context's origin, clip, surface and drawn state
+// (pixel_cache.h). So a live context is changed only through ChangeDc(), which drops that
+// copy; FindDc() gives one to read.
 struct DcObject : Object {
     DcKind kind = DcKind::Screen;
     HWND window = nullptr;
@@ -76,7 +82,6 @@ struct WindowObject : Object {
     WNDPROC proc = nullptr;
     std::string className;
     std::string title;
-    DWORD style = 0;
     RECT rect{0, 0, 0, 0}; // screen coordinates
     bool visible = false;
     const Menu* menu = nullptr;
@@ -145,7 +150,11 @@ LRESULT CallProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam); // 0:
 std::string ResourceName(LPCSTR name); // "#5" for MAKEINTRESOURCE(5)
 
 // device_contexts.cpp
-DcObject* FindDc(HDC dc);
+const DcObject* FindDc(HDC dc);
+DcObject* ChangeDc(HDC dc); // for a change: SetPixel's copy of the last context is dropped
+
+// set_pixel.cpp
+void ForgetPixelDc(); // ChangeDc and handle removal call it; nothing else needs to
 HDC NewDc(DcKind kind, HWND window, POINT origin, RECT clip);
 void FlushDc(DcObject& dc); // tell the host what the context drew on the screen
 // Notes that `dc` changed the surface rectangle `r`: to tell the host, for a screen context.
@@ -155,9 +164,8 @@ void MarkDrawn(DcObject& dc, const RECT& r);
 bool MakeSurfaceWritable(DcObject& dc);
 void FlushAllDcs();
 
-// bitmaps.cpp. Bitmaps larger than this are refused, as a 32-bit process would fail to
-// allocate them.
-constexpr uint64_t kMaxBitmapPixels = uint64_t(1) << 28;
+// bitmaps.cpp. Bitmaps larger than kMaxImagePixels are refused, as a 32-bit process would
+// fail to allocate them.
 BitmapObject* FindBitmap(const void* bitmap);
 // Zeroed without writing to the memory, which the system hands out zeroed. NULL when too
 // large or out of memory.
@@ -186,14 +194,7 @@ constexpr size_t kBmpHeadBytes = 14 + 124;
 constexpr uint64_t kMaxRlePixels = uint64_t(1) << 24;
 bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes);
 
-// set_pixel.cpp
-void ForgetPixelDc(); // drops SetPixel's copy of the last context (see DcObject)
-
 // kernel.cpp
 constexpr uint64_t kMaxGlobalBytes = uint64_t(1) << 30;
-
-// resources.cpp
-const Image* FindIconResource(const char* name);
-const Image* FindCursorResource(const char* name);
 
 } // namespace zod

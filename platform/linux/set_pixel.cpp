@@ -7,29 +7,20 @@ namespace zod {
 
 namespace {
 
-inline COLORREF PutPixel(int x, int y, COLORREF color) {
-    const PixelCache& cache = pixelCache;
-    // One unsigned comparison per axis: left of or above the clip box wraps to a huge value.
-    const uint64_t column = uint64_t(int64_t(x) - cache.left);
-    const uint64_t row = uint64_t(int64_t(y) - cache.top);
-    if (column >= cache.width || row >= cache.height)
-        return CLR_INVALID;
-    color &= 0x00FFFFFF;
-    cache.clipStart[int64_t(row) * cache.stride + int64_t(column)] = color;
-    return color;
-}
-
 // Out of line, so that the common path of SetPixel saves no registers.
 [[gnu::noinline]] COLORREF LookUpAndSetPixel(HDC dc, int x, int y, COLORREF color) {
-    DcObject* context = FindDc(dc);
+    DcObject* context = ChangeDc(dc);
     if (!context)
         return CLR_INVALID;
     // SetPixel nearly always draws on the context of its previous call, so keep what it
-    // needs of this one. Forgotten whenever a handle is removed and whenever a context
-    // changes its surface (SelectObject).
+    // needs of this one, until the context changes (ChangeDc) or a handle goes.
     if (!MakeSurfaceWritable(*context))
         return CLR_INVALID;
     const RECT& clip = context->clip; // always inside the surface
+    // A context on the screen reports its whole clip box as drawn, once: recording each
+    // pixel would cost more than drawing it. Flushing the context changes it, so that
+    // drawing on after a flush records the box again.
+    MarkDrawn(*context, clip);
     PixelCache& cache = pixelCache;
     cache = PixelCache{};
     cache.handle = dc;
@@ -42,11 +33,8 @@ inline COLORREF PutPixel(int x, int y, COLORREF color) {
         cache.clipStart =
             context->surface.pixels + size_t(clip.top) * size_t(cache.stride) + size_t(clip.left);
     }
-    // A context on the screen reports its whole clip box as drawn, once: recording each
-    // pixel would cost more than drawing it. Flushing the context forgets it here, so that
-    // drawing on after a flush records the box again.
-    MarkDrawn(*context, clip);
-    return PutPixel(x, y, color);
+    color &= 0x00FFFFFF;
+    return PutCachedPixel(dc, x, y, color) ? color : CLR_INVALID;
 }
 
 } // namespace
@@ -62,13 +50,14 @@ void ForgetPixelDc() {
 using namespace zod;
 
 COLORREF zod::SetPixelUncached(HDC dc, int x, int y, COLORREF color) {
+    // The kept context: the pixel lies outside its clip box.
     if (dc && dc == pixelCache.handle)
-        return PutPixel(x, y, color);
+        return CLR_INVALID;
     return LookUpAndSetPixel(dc, x, y, color);
 }
 
 COLORREF WINAPI GetPixel(HDC dc, int x, int y) {
-    DcObject* context = FindDc(dc);
+    const DcObject* context = FindDc(dc);
     if (!context)
         return CLR_INVALID;
     long sx = long(x) + context->origin.x;

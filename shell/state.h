@@ -1,4 +1,4 @@
-// Types and program-wide state shared by every part of the program.
+// The program-wide state: what the window shows and where it came from. Only shell/ uses it.
 #pragma once
 
 #include "common/types.h"
@@ -12,3 +12,6 @@ extern ImageExtent CurrentExtent;
 extern char CurrentPath[kPathCapacity];
 extern char SelectedPath[kPathCapacity];
 extern HINSTANCE InstanceHandle;
+
+// Puts the state back as a new process starts with it.
+void ResetProgramState();

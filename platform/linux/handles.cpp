@@ -69,7 +69,7 @@ bool HandleTable::Remove(const void* handle) {
     if (!found || found->stock)
         return false;
     Slot& slot = slots_[found - slots_.data()];
-    ForgetPixelDc();
+    ForgetPixelDc(); // SetPixel's copy of a context may be what goes
     // Destroy after unlinking, so a destructor never sees a half-removed slot.
     std::unique_ptr<Object> object = std::move(slot.object);
     free_.push_back(static_cast<uint32_t>(&slot - slots_.data()));

@@ -1,4 +1,4 @@
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 
 #include "platform/hosts/headless.h"
 #include "tests/support/gdi_helpers.h"

@@ -86,24 +86,4 @@ class Host {
 void InstallHost(Host* host);
 Host* InstalledHost();
 
-// The virtual screen, COLORREF pixels, top row first.
-int ScreenWidth();
-int ScreenHeight();
-const uint32_t* ScreenPixels();
-COLORREF ScreenPixel(int x, int y);
-// The bounding box of every pixel drawn since the screen was made: outside it the screen is
-// black, so a host may fill the rest rather than copy it.
-RECT ScreenDrawnArea();
-
-// Rows of the main window taken by its menu bar.
-constexpr int kMenuBarHeight = 18;
-
-const Menu* FindMenuResource(const char* name);
-const Image* FindIconResource(const char* name);
-
-enum class HandleKind { Window, DeviceContext, Bitmap, Memory, Icon, Cursor, Brush, File, Count };
-int LiveHandles(HandleKind kind);
-// Device contexts, bitmaps, memory blocks and open files that are still alive.
-int LiveResourceHandles();
-
 } // namespace zod

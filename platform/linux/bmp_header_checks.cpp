@@ -2,7 +2,7 @@
 // gdk-pixbuf: that every size the headers give lies within the file and within what
 // Windows accepts. The decoder trusts these fields, so a few hostile bytes could otherwise
 // make it read gigabytes, allocate them, or spend seconds on pixels that are not there.
-#include "little_endian.h"
+#include "common/little_endian.h"
 #include "state.h"
 
 using namespace zod;
@@ -21,25 +21,25 @@ constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2, kBitfields = 3;
 bool ReadLayout(const uint8_t* b, size_t bytes, uint64_t fileBytes, BmpLayout& l) {
     if (bytes < 26 || b[0] != 'B' || b[1] != 'M')
         return false;
-    l.headerSize = Le32(b + 14);
+    l.headerSize = ReadLe32(b + 14);
     if (14 + l.headerSize > fileBytes)
         return false;
     if (l.headerSize == 12) {
-        l.width = Le16(b + 18);
-        l.rows = Le16(b + 20);
-        l.bpp = Le16(b + 24);
+        l.width = ReadLe16(b + 18);
+        l.rows = ReadLe16(b + 20);
+        l.bpp = ReadLe16(b + 24);
         return true;
     }
     if (l.headerSize < 40 || bytes < 54)
         return false;
-    const int32_t width = int32_t(Le32(b + 18));
-    const int32_t height = int32_t(Le32(b + 22));
+    const int32_t width = int32_t(ReadLe32(b + 18));
+    const int32_t height = int32_t(ReadLe32(b + 22));
     l.width = width > 0 ? uint64_t(width) : 0;
     l.rows = height < 0 ? uint64_t(-int64_t(height)) : uint64_t(height);
-    l.bpp = Le16(b + 28);
-    l.compression = Le32(b + 30);
-    l.sizeImage = Le32(b + 34);
-    l.coloursUsed = Le32(b + 46);
+    l.bpp = ReadLe16(b + 28);
+    l.compression = ReadLe32(b + 30);
+    l.sizeImage = ReadLe32(b + 34);
+    l.coloursUsed = ReadLe32(b + 46);
     return true;
 }
 
@@ -63,9 +63,9 @@ bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBy
         return false;
     // Windows refuses bitmaps of 65536 or more pixels on a side.
     if (l.width == 0 || l.width > 65535 || l.rows == 0 || l.rows > 65535 ||
-        l.width * l.rows > kMaxBitmapPixels || !ColourTableFits(l, fileBytes))
+        l.width * l.rows > kMaxImagePixels || !ColourTableFits(l, fileBytes))
         return false;
-    const uint64_t offset = Le32(head + 10);
+    const uint64_t offset = ReadLe32(head + 10);
     if (l.compression == kRle8 || l.compression == kRle4)
         // The header gives the data's size. A few bytes of runs can cover any number of
         // pixels, and decoding costs both time and memory for each of them.

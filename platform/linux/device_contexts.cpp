@@ -6,7 +6,12 @@
 
 namespace zod {
 
-DcObject* FindDc(HDC dc) {
+const DcObject* FindDc(HDC dc) {
+    return State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
+}
+
+DcObject* ChangeDc(HDC dc) {
+    ForgetPixelDc();
     return State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
 }
 
@@ -24,8 +29,7 @@ void FlushDc(DcObject& dc) {
     if (IsEmpty(dc.dirty))
         return;
     RECT dirty = dc.dirty;
-    dc.dirty = RECT{0, 0, 0, 0};
-    ForgetPixelDc(); // SetPixel records its context's drawing anew after this
+    dc.dirty = RECT{0, 0, 0, 0}; // SetPixel records its context's drawing anew after this
 
     if (State().host)
         State().host->ScreenChanged(dirty);
@@ -40,7 +44,7 @@ void MarkDrawn(DcObject& dc, const RECT& r) {
 
 void FlushAllDcs() {
     for (void* handle : State().handles.All(HandleKind::DeviceContext))
-        if (auto* dc = State().handles.Get<DcObject>(handle, HandleKind::DeviceContext))
+        if (DcObject* dc = ChangeDc(static_cast<HDC>(handle)))
             FlushDc(*dc);
 }
 
@@ -63,7 +67,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     paint->rcPaint = update;
     paint->fErase = FALSE;
     if (window->eraseOnPaint && window->hasBackground && dc) {
-        auto* context = State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
+        DcObject* context = ChangeDc(dc);
         // Black where nothing was ever drawn is black already: the first paint of a
         // full-screen window writes nothing there.
         const RECT r =
@@ -85,7 +89,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
 BOOL WINAPI EndPaint(HWND, const PAINTSTRUCT* paint) {
     if (!paint)
         return FALSE;
-    auto* dc = State().handles.Get<DcObject>(paint->hdc, HandleKind::DeviceContext);
+    DcObject* dc = ChangeDc(paint->hdc);
     if (!dc || dc->kind != DcKind::Paint)
         return FALSE;
     FlushDc(*dc);
@@ -116,7 +120,7 @@ HDC WINAPI GetWindowDC(HWND hwnd) {
 }
 
 int WINAPI ReleaseDC(HWND hwnd, HDC dc) {
-    auto* context = State().handles.Get<DcObject>(dc, HandleKind::DeviceContext);
+    DcObject* context = ChangeDc(dc);
     if (!context || context->window != hwnd ||
         (context->kind != DcKind::Screen && context->kind != DcKind::Window))
         return 0;
@@ -136,7 +140,7 @@ HDC WINAPI CreateCompatibleDC(HDC dc) {
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
-    DcObject* context = FindDc(dc);
+    const DcObject* context = FindDc(dc);
     if (!context || context->kind != DcKind::Memory)
         return FALSE;
     if (BitmapObject* bitmap = FindBitmap(context->bitmap))
@@ -158,7 +162,7 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
 }
 
 int WINAPI GetClipBox(HDC dc, LPRECT rect) {
-    DcObject* context = FindDc(dc);
+    const DcObject* context = FindDc(dc);
     if (!context || !rect)
         return ERROR;
     if (IsEmpty(context->clip)) {

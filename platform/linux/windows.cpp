@@ -55,7 +55,7 @@ WindowObject* FindWindowObject(HWND window) {
 RECT ClientRectOnScreen(const WindowObject& window) {
     RECT r = window.rect;
     if (window.menu)
-        r.top = std::min(r.bottom, r.top + kMenuBarHeight);
+        r.top = std::min(r.bottom, r.top + kMenuBarRows);
     return r;
 }
 
@@ -88,7 +88,6 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD st
     window->proc = c->info.lpfnWndProc;
     window->className = c->name;
     window->title = windowName ? windowName : "";
-    window->style = style;
     window->rect = RECT{x, y, static_cast<LONG>(int64_t(x) + std::max(0, width)),
                         static_cast<LONG>(int64_t(y) + std::max(0, height))};
     window->menu = c->menuName.empty() ? nullptr : FindMenuResource(c->menuName.c_str());

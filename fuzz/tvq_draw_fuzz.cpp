@@ -3,7 +3,7 @@
 // header's, every pixel of the surface is what a plain reading of the file gives (pixels
 // outside the image keep the colour they had), and no handle is left alive.
 #include "common/little_endian.h"
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/hosts/headless.h"
 

@@ -53,7 +53,7 @@ HBITMAP NewSharedBitmap(int width, int height, PixelBuffer pixels) {
 }
 
 HBITMAP NewBitmap(int width, int height) {
-    if (width < 0 || height < 0 || uint64_t(width) * uint64_t(height) > kMaxBitmapPixels)
+    if (width < 0 || height < 0 || uint64_t(width) * uint64_t(height) > kMaxImagePixels)
         return nullptr;
     return NewSharedBitmap(width, height, NewPixelBuffer(size_t(width) * size_t(height)));
 }
@@ -69,7 +69,6 @@ bool MakeSurfaceWritable(DcObject& dc) {
     std::memcpy(copy.get(), bitmap->pixels.get(), count * sizeof(uint32_t));
     bitmap->pixels = std::move(copy);
     dc.surface = SurfaceOfBitmap(bitmap);
-    ForgetPixelDc();
     return true;
 }
 
@@ -109,7 +108,7 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
-    DcObject* context = FindDc(dc);
+    DcObject* context = ChangeDc(dc);
     if (!context)
         return nullptr;
     bool found = false;
@@ -133,7 +132,6 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     context->bitmap = static_cast<HBITMAP>(object);
     context->surface = SurfaceOfBitmap(bitmap);
     context->clip = RECT{0, 0, bitmap->width, bitmap->height};
-    ForgetPixelDc();
     return previous;
 }
 
@@ -155,8 +153,8 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
 
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX,
                    int sourceY, DWORD rop) {
-    DcObject* to = FindDc(dest);
-    DcObject* from = FindDc(source);
+    DcObject* to = ChangeDc(dest);
+    const DcObject* from = FindDc(source);
     if (!to || !from || rop != SRCCOPY || !MakeSurfaceWritable(*to))
         return FALSE;
     if (width <= 0 || height <= 0)

@@ -1,5 +1,6 @@
 // Files as the program replaces them: a new file made exclusively, written, flushed to the
 // disk and renamed over the old one, which is refused when the old one is read-only.
+#include "folder_sync.h"
 #include "state.h"
 
 #include <fcntl.h>
@@ -42,18 +43,12 @@ FileObject* FindFile(HANDLE file) {
     return State().handles.Get<FileObject>(file, HandleKind::File);
 }
 
-// After a rename the folder's entry must reach the disk too, or a power loss can bring
-// the old name back. Best effort: some file systems cannot sync a folder.
 void SyncFolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "."
                                : slash == 0               ? "/"
                                                           : path.substr(0, slash);
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
+    SyncFolder(folder.c_str());
 }
 
 } // namespace

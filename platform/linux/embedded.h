@@ -1,4 +1,4 @@
-// Files built into the Linux program: the resource script and the files it names.
+// Files built into the Linux program: the icon and cursor files the resource script names.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Drawing a TVQ file onto a device context, through the decoder core. Any pixel's colour
 // is known without reading the words before it, so a paint reads and sets only what the
 // surface can show.
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 
 #include "common/little_endian.h"
 #include "formats/tvq_decode.h"

@@ -1,7 +1,8 @@
 // Reading TVQ images and drawing them, amplified, onto a device context.
 #pragma once
 
-#include "common/common.h"
+#include "common/types.h"
+#include "platform/win32.h"
 
 #include <cstdint>
 

@@ -5,12 +5,13 @@
 // follows the documented API.
 #pragma once
 
+#include "pixel_cache.h" // SetPixel's inline common case
+
 #include <cstddef>
 #include <cstdint>
 
 #define WINAPI
 #define CALLBACK
-#define APIENTRY
 
 typedef int BOOL;
 typedef unsigned char BYTE;
@@ -167,9 +168,7 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 // The record size of the classic dialog; on 32-bit Windows this is 76 bytes.
 #define OPENFILENAME_SIZE_VERSION_400A (offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR))
 
-#define MAKEINTRESOURCEA(i) ((LPSTR)(uintptr_t)(WORD)(i))
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
-#define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
 #define RGB(r, g, b)                                                                               \
     ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define GetRValue(c) ((BYTE)(c))
@@ -209,7 +208,6 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 
 // Images
 #define IMAGE_BITMAP 0
-#define LR_DEFAULTCOLOR 0x0000
 #define LR_LOADFROMFILE 0x0010
 
 // Memory and files
@@ -233,15 +231,11 @@ typedef OPENFILENAMEA* LPOPENFILENAMEA;
 // Message boxes
 #define MB_OK 0x00000000L
 #define MB_ICONHAND 0x00000010L
-#define MB_ICONSTOP MB_ICONHAND
-#define MB_ICONERROR MB_ICONHAND
 #define MB_ICONMASK 0x000000F0L
 #define IDOK 1
 
 // File dialogs
-#define OFN_OVERWRITEPROMPT 0x00000002
 #define OFN_HIDEREADONLY 0x00000004
-#define OFN_PATHMUSTEXIST 0x00000800
 #define OFN_FILEMUSTEXIST 0x00001000
 #define FNERR_BUFFERTOOSMALL 0x3003
 #define CDERR_STRUCTSIZE 0x0001
@@ -292,7 +286,13 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
 int WINAPI GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, LPVOID bits, LPBITMAPINFO info,
                      UINT usage);
 // Inline: its common case is a comparison and a store (see pixel_cache.h).
-inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color);
+namespace zod {
+COLORREF SetPixelUncached(HDC dc, int x, int y, COLORREF color);
+}
+inline COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {
+    color &= 0x00FFFFFF;
+    return zod::PutCachedPixel(dc, x, y, color) ? color : zod::SetPixelUncached(dc, x, y, color);
+}
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 int WINAPI GetClipBox(HDC dc, LPRECT rect);
 
@@ -321,5 +321,3 @@ DWORD WINAPI GetCurrentProcessId();
 
 // The entry point that the host's main() calls, as the runtime start-up does on Windows.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
-
-#include "pixel_cache.h" // SetPixel's body

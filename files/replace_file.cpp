@@ -1,4 +1,4 @@
-#include "common/atomic_file.h"
+#include "files/replace_file.h"
 
 #include "platform/win32.h"
 

@@ -1,9 +1,10 @@
-// The program's resources on Linux: the embedded resource script is read once, and the
-// icon and cursor files it names are decoded by gdk-pixbuf's icon loader.
+// The program's resources on Linux: the menus from the tables made from the resource
+// script at build time, and the icon and cursor files it names, embedded and decoded by
+// gdk-pixbuf's icon loader.
+#include "common/little_endian.h"
 #include "embedded.h"
-#include "little_endian.h"
 #include "pixbuf.h"
-#include "resource_script.h"
+#include "resource_tables.h"
 #include "state.h"
 
 #include <cstdio>
@@ -12,8 +13,6 @@
 
 namespace zod {
 namespace {
-
-constexpr const char* kScriptName = "zod-edozuv.rc";
 
 struct CaseInsensitiveLess {
     bool operator()(const std::string& a, const std::string& b) const {
@@ -30,52 +29,57 @@ struct Resources {
 // An .ico or .cur file: gdk-pixbuf decodes the picture; a cursor's hot spot comes from
 // the first directory entry, the one image our files hold.
 bool DecodeIconFile(const EmbeddedFile& file, bool cursor, Image& image) {
-    if (file.size < 22 || Le16(file.data) != 0 || Le16(file.data + 2) != (cursor ? 2 : 1) ||
-        Le16(file.data + 4) == 0)
+    if (file.size < 22 || ReadLe16(file.data) != 0 || ReadLe16(file.data + 2) != (cursor ? 2 : 1) ||
+        ReadLe16(file.data + 4) == 0)
         return false;
     DecodedPicture picture("ico", file.data, file.size);
     if (!picture)
         return false;
     image.width = picture.Width();
     image.height = picture.Height();
-    image.hotX = cursor ? Le16(file.data + 10) : 0;
-    image.hotY = cursor ? Le16(file.data + 12) : 0;
+    image.hotX = cursor ? ReadLe16(file.data + 10) : 0;
+    image.hotY = cursor ? ReadLe16(file.data + 12) : 0;
     image.argb.resize(size_t(image.width) * size_t(image.height));
     picture.ForEachPixel([&image](size_t i, uint32_t argb) { image.argb[i] = argb; });
     return true;
 }
 
-void DecodeAll(const std::vector<ResourceFile>& files, bool cursor,
+void DecodeAll(const ResourceFileEntry* files, bool cursor,
                std::map<std::string, Image, CaseInsensitiveLess>& into) {
-    for (const ResourceFile& entry : files) {
-        const EmbeddedFile* file = FindEmbeddedFile(entry.file.c_str());
+    for (const ResourceFileEntry* entry = files; entry->name; ++entry) {
+        const EmbeddedFile* file = FindEmbeddedFile(entry->file);
         Image image;
         if (file && DecodeIconFile(*file, cursor, image))
-            into.emplace(entry.name, std::move(image));
+            into.emplace(entry->name, std::move(image));
         else
             std::fprintf(stderr, "zod-edozuv: cannot decode %s %s from \"%s\"\n",
-                         cursor ? "cursor" : "icon", entry.name.c_str(), entry.file.c_str());
+                         cursor ? "cursor" : "icon", entry->name, entry->file);
     }
+}
+
+// The items at `depth` from `entry` on, each with the deeper items that follow it.
+const MenuEntry* BuildItems(const MenuEntry* entry, int depth, std::vector<MenuItem>& into) {
+    while (entry->depth == depth) {
+        MenuItem item;
+        item.text = entry->text;
+        item.id = entry->id;
+        item.grayed = entry->grayed;
+        entry = BuildItems(entry + 1, depth + 1, item.items);
+        into.push_back(std::move(item));
+    }
+    return entry;
 }
 
 Resources Load() {
     Resources resources;
-    const EmbeddedFile* script = FindEmbeddedFile(kScriptName);
-    ResourceScript parsed;
-    std::string error;
-    if (!script) {
-        std::fprintf(stderr, "zod-edozuv: no resource script built in\n");
-        return resources;
-    }
-    std::string_view text(reinterpret_cast<const char*>(script->data), script->size);
-    if (!ParseResourceScript(text, parsed, &error)) {
-        std::fprintf(stderr, "zod-edozuv: %s: %s\n", kScriptName, error.c_str());
-        return resources;
-    }
-    for (Menu& menu : parsed.menus)
+    for (const MenuTable* table = kMenuTables; table->name; ++table) {
+        Menu menu;
+        menu.name = table->name;
+        BuildItems(table->entries, 0, menu.popups);
         resources.menus.emplace(menu.name, std::move(menu));
-    DecodeAll(parsed.icons, false, resources.icons);
-    DecodeAll(parsed.cursors, true, resources.cursors);
+    }
+    DecodeAll(kIconFiles, false, resources.icons);
+    DecodeAll(kCursorFiles, true, resources.cursors);
     return resources;
 }
 
