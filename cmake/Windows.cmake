@@ -34,3 +34,7 @@ add_subdirectory(converter)
 if(ZOD_BUILD_TESTS)
   add_subdirectory(tests/windows)
 endif()
+
+if(TARGET zod-edozuv)
+  include(cmake/Packages.cmake)
+endif()

@@ -27,5 +27,7 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The x86-64 cross compiler builds the 64-bit thumbnail DLL, for 64-bit Explorer.
 WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine
                        wine32:i386 wine64 xvfb xauth xdotool python3 python3-xlib)
+# makensis makes the Windows installer.
+WINDOWS_TEST_PACKAGES+=(nsis)
 # bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
 BENCH_PACKAGES=(libxtst-dev libxdamage-dev)

@@ -3,6 +3,8 @@
 # with mingw-w64 and checks what they are, then runs the Windows unit tests, the thumbnail
 # DLL's test and the end-to-end test of the real program under Wine in Xvfb, with a
 # throwaway Wine prefix made for this run. The 64-bit DLL (64-bit Explorer) is tested too.
+# Last, the installer and the zip (scripts/windows-installer-test.sh, in a prefix of their
+# own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -27,6 +29,7 @@ if [ "${1:-}" = --under-x ]; then
   [ "$preset" = windows-x64-tests ] && exe=build/windows-x64-tests/zod-edozuv.exe
   # Debian's own Python, which has python3-xlib, whatever else is first on PATH.
   /usr/bin/python3 tests/windows/e2e_test.py "$exe" assets/intro.bmp
+  scripts/windows-installer-test.sh
   exit
 fi
 
@@ -75,6 +78,8 @@ check_dll build/windows/zod-tvq-thumbnails.dll
 cmake --preset windows-x64
 cmake --build --preset windows-x64 --target zod-tvq-thumbnails
 check_dll build/windows-x64/zod-tvq-thumbnails.dll
+# The downloads, which the last step installs and uninstalls under Wine.
+cmake --build --preset windows --target installer portable-zip
 
 # Wine runs 32-bit programs only where the kernel runs 32-bit code. Where it does not (a
 # kernel without ia32 emulation), the same sources are tested as a 64-bit build.
