@@ -1,6 +1,7 @@
 #include "converter/convert.h"
 
 #include "converter/encoders.h"
+#include "converter/messages.h"
 #include "converter/tvq_input.h"
 
 #include <algorithm>
@@ -41,10 +42,14 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     *reason = ConversionRefusal(facts, settings_.maxPixels);
     if (!reason->empty())
         return false;
+    inputs_.push_back({facts.device, facts.inode});
+    *reason = OutputRefusal(output, inputs_);
+    if (!reason->empty())
+        return false;
     std::error_code ignored;
     if (!settings_.force &&
         fs::symlink_status(output, ignored).type() != fs::file_type::not_found) {
-        *reason = output + " exists; --force replaces it";
+        *reason = Printable(output) + " exists; --force replaces it";
         return false;
     }
     OpenedTvq tvq;
@@ -84,7 +89,7 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return encoder->WriteRows(bytes, count);
     };
 
-    bool ok = out.Create(output) && encoder->Start();
+    bool ok = out.Create(output, inputs_) && encoder->Start();
     ok = ok && pipeline_.Run(bands, size_t(bandRows) * layout.stride, fill, empty);
     ok = ok && encoder->Finish() && out.Commit(settings_.force, settings_.sync);
     if (!ok)

@@ -1,5 +1,6 @@
 // zod-tvq: TVQ images to BMP or PNG at full size, and what their headers say.
 #include "converter/convert.h"
+#include "converter/messages.h"
 #include "converter/safe_output.h"
 #include "converter/tvq_input.h"
 #include "settings/stored_factor.h"
@@ -33,7 +34,7 @@ struct Options {
 
 void Report(Progress& progress, const std::string& file, const std::string& reason) {
     progress.Clear();
-    fprintf(stderr, "zod-tvq: %s: %s\n", file.c_str(), reason.c_str());
+    fprintf(stderr, "zod-tvq: %s: %s\n", Printable(file).c_str(), Printable(reason).c_str());
 }
 
 int RunConvert(const Options& options, const CLI::App& command) {
@@ -48,12 +49,13 @@ int RunConvert(const Options& options, const CLI::App& command) {
                                                         options.output.back() == '/');
     if (!options.output.empty() && !intoFolder && options.files.size() > 1) {
         fprintf(stderr, "zod-tvq: -o %s: not a folder, and there are several inputs\n",
-                options.output.c_str());
+                Printable(options.output).c_str());
         return kUsageError;
     }
 
     Progress progress(isatty(STDERR_FILENO));
     Converter converter(settings, progress);
+    converter.ProtectInputs(IdentitiesOf(options.files));
     std::set<std::string> written;
     int failures = 0;
     int index = 0;
@@ -85,10 +87,10 @@ int RunInfo(const Options& options) {
         TvqFacts facts;
         std::string reason;
         if (!ReadTvqFacts(input, &facts, &reason)) {
-            fprintf(stderr, "zod-tvq: %s: %s\n", input.c_str(), reason.c_str());
+            fprintf(stderr, "zod-tvq: %s: %s\n", Printable(input).c_str(), reason.c_str());
             ++failures;
             if (options.json)
-                json += (json.empty() ? "  {\"file\": " : ",\n  {\"file\": ") + JsonString(input) +
+                json += (json.empty() ? "  {" : ",\n  {") + JsonNameFields("file", input) +
                         ", \"error\": " + JsonString(reason) + "}";
         } else if (options.json) {
             json += (json.empty() ? "  " : ",\n  ") + FactsAsJson(input, facts);
@@ -105,6 +107,7 @@ int RunInfo(const Options& options) {
 
 int main(int argc, char** argv) {
     InstallOutputSignalHandlers();
+    CheckStandardOutputAtExit();
     Options options;
     CLI::App app("Converts TVQ images to BMP or PNG at full size.", "zod-tvq");
     app.set_version_flag("--version", "zod-tvq " ZOD_VERSION);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 
 static_assert(kTvqBlockWords >= 32767, "a block must hold the visible part of any row");
 
@@ -89,7 +90,11 @@ void TvqWordsToTriples(const TvqTripleTable& table, const uint8_t* words, size_t
 
 bool OpenTvqFile(const char* path, TvqFile* tvq) {
     *tvq = TvqFile{};
-    FILE* file = path ? fopen(path, "rb") : nullptr;
+    // Opening a named pipe would wait for a writer, forever; a device never ends.
+    struct stat status;
+    if (!path || stat(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    FILE* file = fopen(path, "rb");
     if (!file)
         return false;
     uint8_t header[kTvqSizeFieldsBytes];
