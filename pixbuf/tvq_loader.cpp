@@ -267,5 +267,6 @@ extern "C" G_MODULE_EXPORT void fill_info(GdkPixbufFormat* info) {
     info->description = description;
     info->mime_types = mimeTypes;
     info->extensions = extensions;
-    info->flags = 0; // reading the saved factor is not thread-safe
+    // Every load has its own state, and the settings core keeps none.
+    info->flags = GDK_PIXBUF_FORMAT_THREADSAFE;
 }

@@ -1,5 +1,5 @@
 #include "settings/stored_factor.h"
 
-const char* SettingsFilePath(bool) {
-    return "c:\\windows\\RARURI.ini";
+SettingsPath SettingsFilePath(bool) {
+    return SettingsPath{"c:\\windows\\RARURI.ini"};
 }
