@@ -57,9 +57,22 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         *reason = "cannot read the file";
         return false;
     }
-
     SafeOutput out;
-    const ImageExtent extent = tvq.file.extent;
+    if (!out.Create(output, inputs_)) {
+        *reason = out.Error();
+        return false;
+    }
+    if (!Encode(tvq.file, out, reason))
+        return false;
+    if (!out.Commit(settings_.force, settings_.sync)) {
+        *reason = out.Error();
+        return false;
+    }
+    return true;
+}
+
+bool Converter::Encode(TvqFile& tvq, SafeOutput& out, std::string* reason) {
+    const ImageExtent extent = tvq.extent;
     auto encoder = settings_.png ? MakePngEncoder(extent, out) : MakeBmpEncoder(extent, out);
     const RowLayout layout = encoder->Layout();
     if (!table_ || tableBgr_ != layout.bgr) {
@@ -79,8 +92,8 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     auto fill = [&](int band, uint8_t* bytes) {
         int32_t count;
         const int32_t first = rowsOf(band, &count);
-        TvqRowsToTriples(&tvq.file, *table_, first, count, bytes, layout.stride);
-        return !tvq.file.readFailed;
+        TvqRowsToTriples(&tvq, *table_, first, count, bytes, layout.stride);
+        return !tvq.readFailed;
     };
     auto empty = [&](int band, uint8_t* bytes) {
         int32_t count;
@@ -89,11 +102,11 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return encoder->WriteRows(bytes, count);
     };
 
-    bool ok = out.Create(output, inputs_) && encoder->Start();
+    bool ok = encoder->Start();
     ok = ok && pipeline_.Run(bands, size_t(bandRows) * layout.stride, fill, empty);
-    ok = ok && encoder->Finish() && out.Commit(settings_.force, settings_.sync);
+    ok = ok && encoder->Finish();
     if (!ok)
-        *reason = tvq.file.readFailed ? "the file could not be read to its end" : encoder->Error();
+        *reason = tvq.readFailed ? "the file could not be read to its end" : encoder->Error();
     if (!ok && reason->empty())
         *reason = "out of memory"; // the pipeline's buffers or thread
     return ok;

@@ -31,6 +31,9 @@ class Converter {
     void ProtectInputs(std::vector<FileIdentity> inputs) { inputs_ = std::move(inputs); }
     // Writes `output` from `input`, or leaves it as it was and gives the reason.
     bool Convert(const std::string& input, const std::string& output, std::string* reason);
+    // Writes the image of an open TVQ file into `out`, which is left to the caller to commit
+    // or abandon; false with the reason when a read or a write fails.
+    bool Encode(TvqFile& tvq, SafeOutput& out, std::string* reason);
 
   private:
     ConvertSettings settings_;

@@ -141,6 +141,13 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
     return Fail("cannot create a file in " + Printable(folder));
 }
 
+void SafeOutput::Attach(int fd) {
+    Abandon();
+    target_ = "the output";
+    fd_ = fd;
+    attached_ = true;
+}
+
 bool SafeOutput::Write(const void* data, size_t size) {
     iovec piece{const_cast<void*>(data), size};
     return WritePieces(&piece, 1);
@@ -177,6 +184,8 @@ bool SafeOutput::LinkInto(const std::string& name) {
 }
 
 bool SafeOutput::Commit(bool replace, bool sync) {
+    if (attached_)
+        return true;
     if (sync && fsync(fd_) != 0)
         return Fail("cannot write " + Printable(target_));
     if (Refused())
@@ -219,8 +228,9 @@ bool SafeOutput::Commit(bool replace, bool sync) {
 }
 
 void SafeOutput::Abandon() {
-    if (fd_ >= 0)
+    if (fd_ >= 0 && !attached_)
         close(fd_);
+    attached_ = false;
     fd_ = -1;
     if (!temporary_.empty()) {
         unlink(temporary_.c_str());

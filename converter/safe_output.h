@@ -37,6 +37,9 @@ class SafeOutput {
     // Creates the new file in `target`'s folder, unless OutputRefusal refuses the target;
     // Commit asks again just before it places the file.
     bool Create(const std::string& target, const std::vector<FileIdentity>& inputs = {});
+    // Writes into `fd` instead, which stays the caller's (standard output, a file in
+    // memory): there is nothing to place or remove.
+    void Attach(int fd);
     bool Write(const void* data, size_t size);
     // Writes the pieces in order (at most IOV_MAX); `pieces` is consumed.
     bool WritePieces(iovec* pieces, int count);
@@ -56,6 +59,7 @@ class SafeOutput {
     bool LinkInto(const std::string& name);
 
     bool unnamed_;
+    bool attached_ = false;
     std::string target_;
     std::vector<FileIdentity> inputs_;
     std::string temporary_; // empty while the file has no name

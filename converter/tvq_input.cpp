@@ -33,12 +33,17 @@ bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason)
         else if (size_t(got) != sizeof header)
             *reason = "shorter than the size fields";
         else
-            *facts = {TvqExtentFromHeader(header), TvqStoredWords(uint64_t(status.st_size)),
-                      TvqImageWords(TvqExtentFromHeader(header)), uint64_t(status.st_dev),
-                      uint64_t(status.st_ino)};
+            *facts = FactsOf(header, uint64_t(status.st_size));
+        facts->device = uint64_t(status.st_dev);
+        facts->inode = uint64_t(status.st_ino);
     }
     close(fd);
     return reason->empty();
+}
+
+TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes) {
+    const ImageExtent extent = TvqExtentFromHeader(header);
+    return {extent, TvqStoredWords(fileBytes), TvqImageWords(extent), 0, 0};
 }
 
 std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels) {

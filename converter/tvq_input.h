@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/types.h"
+#include "formats/tvq_decode.h"
 
 #include <cstdint>
 #include <string>
@@ -19,6 +20,9 @@ struct TvqFacts {
 // missing, unreadable, not a regular file or shorter than the size fields. A named pipe or
 // device is refused before anything is read from it, so that it cannot stall a batch.
 bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason);
+
+// The facts of a file of `fileBytes` bytes that starts with `header`.
+TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes);
 
 // Why a file with these facts is not converted, or empty when it can be.
 std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels);

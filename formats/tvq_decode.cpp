@@ -95,8 +95,11 @@ bool OpenTvqFile(const char* path, TvqFile* tvq) {
     if (!path || stat(path, &status) != 0 || !S_ISREG(status.st_mode))
         return false;
     FILE* file = fopen(path, "rb");
-    if (!file)
-        return false;
+    return file && AdoptTvqFile(file, tvq);
+}
+
+bool AdoptTvqFile(FILE* file, TvqFile* tvq) {
+    *tvq = TvqFile{};
     uint8_t header[kTvqSizeFieldsBytes];
     uint64_t bytes = 0;
     ImageExtent extent{0, 0};

@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -29,7 +31,7 @@ struct TvqLoad {
     GdkPixbufModulePreparedFunc preparedFunc = nullptr;
     GdkPixbufModuleUpdatedFunc updatedFunc = nullptr;
     gpointer user = nullptr;
-    TvqTripleTable triples; // red first, as the pixbuf stores them
+    std::shared_ptr<const TvqTripleTable> triples; // red first, as the pixbuf stores them
     uint8_t header[kTvqSizeFieldsBytes] = {};
     uint64_t received = 0; // bytes of the file so far
     ImageExtent extent{0, 0};
@@ -76,7 +78,7 @@ void PlaceWords(TvqLoad& load, const uint8_t* words, uint64_t count) {
         const uint64_t x = load.placed % width;
         const uint64_t n = std::min(count, width - x);
         uint8_t* out = load.pixels + load.placed / width * load.stride + 3 * x;
-        TvqWordsToTriples(load.triples, words, size_t(n), out);
+        TvqWordsToTriples(*load.triples, words, size_t(n), out);
         words += 2 * n;
         count -= n;
         load.placed += n;
@@ -188,7 +190,7 @@ bool Finish(TvqLoad& load, GError** error) {
             load.hasOdd ? TvqPastEndWord(&load.odd, 1) : TvqPastEndWord(load.lastWord, 2);
         uint8_t word[2] = {uint8_t(pastEnd), uint8_t(pastEnd >> 8)};
         uint8_t colour[3];
-        TvqWordsToTriples(load.triples, word, 1, colour);
+        TvqWordsToTriples(*load.triples, word, 1, colour);
         // The rest of the current row, then whole rows copied from a filled one.
         const uint64_t row = load.placed / uint64_t(width);
         uint8_t* first = load.pixels + row * load.stride;
@@ -207,20 +209,36 @@ bool Finish(TvqLoad& load, GError** error) {
     return true;
 }
 
+// The table for `factor`, made once for a run of loads with one factor (a folder of
+// thumbnails) rather than 256 KiB for each; loads on other threads share it.
+std::shared_ptr<const TvqTripleTable> TriplesFor(int32_t factor) {
+    static std::mutex mutex;
+    static std::shared_ptr<const TvqTripleTable> kept;
+    static int32_t keptFactor = 0;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!kept || keptFactor != factor) {
+        auto table = std::make_shared<TvqTripleTable>();
+        TvqPalette palette;
+        MakeTvqPalette(factor, &palette);
+        MakeTvqTripleTable(palette, false, table.get());
+        kept = std::move(table);
+        keptFactor = factor;
+    }
+    return kept;
+}
+
 gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc preparedFunc,
                    GdkPixbufModuleUpdatedFunc updatedFunc, gpointer user, GError** error) {
     try {
-        auto* load = new TvqLoad();
+        auto load = std::make_unique<TvqLoad>();
         load->sizeFunc = sizeFunc;
         load->preparedFunc = preparedFunc;
         load->updatedFunc = updatedFunc;
         load->user = user;
         int32_t factor = kDefaultAmplificationFactor;
         LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-        TvqPalette palette;
-        MakeTvqPalette(factor, &palette);
-        MakeTvqTripleTable(palette, false, &load->triples);
-        return load;
+        load->triples = TriplesFor(factor);
+        return load.release();
     } catch (...) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
                             "Not enough memory to load a TVQ image");
