@@ -182,10 +182,16 @@ TEST_F(GuiTest, FileArguments) {
     // Blanks, a quote and a backslash before it survive Windows' quoting both ways.
     WriteFileBytes(session_.work() + "/Two \\\"Words\".tvq", kSample);
     WriteFileBytes(session_.work() + "/sample.bmp", Bmp24Bytes(kTvqW, kTvqH, SampleAt(6)));
+    // Neither is read: a pipe would wait for a writer, and the start with it.
+    mkfifo((session_.work() + "/pipe.tvq").c_str(), 0600);
+    mkfifo((session_.work() + "/pipe.bmp").c_str(), 0600);
+    WriteFileBytes(session_.work() + "/damaged.bmp", "BM" + std::string(60, '\x7f'));
     const struct {
         const char* file;
-        int factor; // 0: nothing shown
-    } cases[] = {{"SAMPLE.TVQ", 3}, {"Two \\\"Words\".tvq", 3}, {"sample.bmp", 6}, {"gone.tvq", 0}};
+        int factor; // 0: nothing shown, and the terminal says why
+    } cases[] = {{"SAMPLE.TVQ", 3}, {"Two \\\"Words\".tvq", 3}, {"sample.bmp", 6},
+                 {"gone.tvq", 0},   {"pipe.tvq", 0},                {"pipe.bmp", 0},
+                 {"damaged.bmp", 0}};
     for (const auto& c : cases) {
         Session session;
         WriteFileBytes(session.config() + "/zod-edozuv/RARURI.ini", "3");
