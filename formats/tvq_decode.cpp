@@ -73,7 +73,7 @@ void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* tab
         triple[0] = uint8_t(colour >> first);
         triple[1] = uint8_t(colour >> 8);
         triple[2] = uint8_t(colour >> third);
-        triple[3] = 0;
+        triple[3] = 0xFF; // opaque, for readers that store whole entries
     }
 }
 

@@ -55,7 +55,8 @@ inline uint32_t TvqWordColour(const TvqPalette& palette, uint16_t word) {
 uint16_t TvqPastEndWord(const uint8_t* last, size_t count);
 
 // Every word's colour as the three bytes a file stores, red first, or blue first when
-// `bgr`, in the first three bytes of each entry (256 KiB: build one, use it for many rows).
+// `bgr`, in the first three bytes of each entry, the fourth 0xFF (256 KiB: build one, use
+// it for many rows).
 struct TvqTripleTable {
     uint8_t triple[65536][4];
 };

@@ -2,7 +2,9 @@
 //
 // Bytes are decoded as they arrive and rows are reported as soon as they are complete.
 // At the end, pixels the file does not hold take its last word's colour, as the viewer
-// draws them. The factor is the viewer's saved one; the file is only read.
+// draws them. The factor is the viewer's saved one; the file is only read. A caller that
+// asks for a smaller size (a thumbnailer) gets a pixbuf of that size, sampled while the
+// bytes stream past: only the sampled rows are kept, never the full picture.
 //
 // Refused: a file that ends before the size fields, a size of zero or less, no pixel
 // word, more than 2^28 pixels, and an image of more than 2^24 pixels that the file holds
@@ -12,6 +14,7 @@
 #include "common/types.h"
 #include "formats/tvq_decode.h"
 #include "formats/tvq_plausible.h"
+#include "formats/tvq_scale.h"
 #include "settings/stored_factor.h"
 
 #include <gdk-pixbuf/gdk-pixbuf-io.h>
@@ -35,14 +38,18 @@ struct TvqLoad {
     uint8_t header[kTvqSizeFieldsBytes] = {};
     uint64_t received = 0; // bytes of the file so far
     ImageExtent extent{0, 0};
+    ImageExtent out{0, 0}; // the pixbuf's: the extent, or less when the caller asks
     uint64_t imageWords = 0;
     bool sizeOnly = false;     // the caller asked for the size alone
     std::vector<uint8_t> held; // pixel bytes that came before the pixbuf
     GdkPixbuf* pixbuf = nullptr;
     uint8_t* pixels = nullptr;
     size_t stride = 0;
-    uint64_t placed = 0; // words decoded into the pixbuf
-    bool hasOdd = false; // a word's first byte waits for its second
+    uint64_t placed = 0;      // words of the image received
+    int32_t nextRow = 0;      // the pixbuf's next row to make
+    int32_t sampledRow = 0;   // the image row it samples; -1 when all are made
+    std::vector<uint8_t> row; // that row's words so far, when they came in pieces
+    bool hasOdd = false;      // a word's first byte waits for its second
     uint8_t odd = 0;
     uint8_t lastWord[2] = {0, 0};
     int32_t rowsShown = 0;
@@ -63,12 +70,22 @@ G_GNUC_PRINTF(3, 4) bool Fail(GError** error, GdkPixbufError code, const char* f
 
 void ShowRows(TvqLoad& load, int32_t rows) {
     if (rows > load.rowsShown && load.updatedFunc)
-        load.updatedFunc(load.pixbuf, 0, load.rowsShown, load.extent.width, rows - load.rowsShown,
+        load.updatedFunc(load.pixbuf, 0, load.rowsShown, load.out.width, rows - load.rowsShown,
                          load.user);
     load.rowsShown = std::max(load.rowsShown, rows);
 }
 
-// `count` whole words, next in the image, into their rows.
+// The pixbuf's next row from the sampled row's first `held` words; the rest past the end.
+void MakeRow(TvqLoad& load, const uint8_t* words, int32_t held, uint16_t pastEnd) {
+    TvqSampleRow(*load.triples, words, held, load.extent.width, pastEnd, load.out.width, 3,
+                 load.pixels + size_t(load.nextRow) * load.stride);
+    ++load.nextRow;
+    load.sampledRow = load.nextRow < load.out.height
+                          ? TvqSampleIndex(load.nextRow, load.out.height, load.extent.height)
+                          : -1;
+}
+
+// `count` whole words, next in the image: the sampled rows' words make their rows.
 void PlaceWords(TvqLoad& load, const uint8_t* words, uint64_t count) {
     const uint64_t width = uint64_t(load.extent.width);
     if (count == 0)
@@ -77,8 +94,17 @@ void PlaceWords(TvqLoad& load, const uint8_t* words, uint64_t count) {
     while (count > 0) {
         const uint64_t x = load.placed % width;
         const uint64_t n = std::min(count, width - x);
-        uint8_t* out = load.pixels + load.placed / width * load.stride + 3 * x;
-        TvqWordsToTriples(*load.triples, words, size_t(n), out);
+        if (int64_t(load.placed / width) == load.sampledRow) {
+            if (n == width) { // the whole row at once: no copy
+                MakeRow(load, words, int32_t(width), 0);
+            } else {
+                load.row.insert(load.row.end(), words, words + 2 * n);
+                if (x + n == width) {
+                    MakeRow(load, load.row.data(), int32_t(width), 0);
+                    load.row.clear();
+                }
+            }
+        }
         words += 2 * n;
         count -= n;
         load.placed += n;
@@ -100,7 +126,7 @@ void PlaceBytes(TvqLoad& load, const uint8_t* data, uint64_t size) {
         load.odd = data[size - 1];
         load.hasOdd = true;
     }
-    ShowRows(load, int32_t(load.placed / uint64_t(load.extent.width)));
+    ShowRows(load, load.nextRow);
 }
 
 bool WithinBound(const TvqLoad& load) {
@@ -108,8 +134,9 @@ bool WithinBound(const TvqLoad& load) {
 }
 
 bool MakePixbuf(TvqLoad& load, GError** error) {
-    const int32_t width = load.extent.width;
-    const int32_t height = load.extent.height;
+    const int32_t width = load.out.width;
+    const int32_t height = load.out.height;
+    load.row.reserve(2 * size_t(load.extent.width));
     load.stride = (size_t(width) * 3 + 3) / 4 * 4;
     // Zeroed, so that a program showing the image while it loads shows black, not garbage.
     load.pixels = static_cast<uint8_t*>(g_try_malloc0_n(size_t(height), load.stride));
@@ -146,6 +173,10 @@ bool ReadSize(TvqLoad& load, GError** error) {
     if (load.sizeFunc)
         load.sizeFunc(&requestedWidth, &requestedHeight, load.user);
     load.sizeOnly = requestedWidth == 0 || requestedHeight == 0;
+    // Smaller as asked, never larger: gdk-pixbuf enlarges what it must itself.
+    load.out =
+        ImageExtent{std::clamp(requestedWidth, 1, width), std::clamp(requestedHeight, 1, height)};
+    load.sampledRow = TvqSampleIndex(0, load.out.height, height);
     return true;
 }
 
@@ -188,24 +219,21 @@ bool Finish(TvqLoad& load, GError** error) {
     if (load.placed < load.imageWords) {
         const uint16_t pastEnd =
             load.hasOdd ? TvqPastEndWord(&load.odd, 1) : TvqPastEndWord(load.lastWord, 2);
-        uint8_t word[2] = {uint8_t(pastEnd), uint8_t(pastEnd >> 8)};
-        uint8_t colour[3];
-        TvqWordsToTriples(*load.triples, word, 1, colour);
-        // The rest of the current row, then whole rows copied from a filled one.
-        const uint64_t row = load.placed / uint64_t(width);
-        uint8_t* first = load.pixels + row * load.stride;
-        for (uint64_t x = load.placed % uint64_t(width); x < uint64_t(width); ++x)
-            memcpy(first + 3 * x, colour, 3);
-        if (row + 1 < uint64_t(height)) {
-            uint8_t* full = first + load.stride;
-            for (int32_t x = 0; x < width; ++x)
-                memcpy(full + 3 * x, colour, 3);
-            for (uint64_t y = row + 2; y < uint64_t(height); ++y)
-                memcpy(load.pixels + y * load.stride, full, size_t(width) * 3);
+        // The row the file ends in, if it is sampled, then rows wholly past the end, all
+        // copies of the first of them.
+        if (load.sampledRow == int64_t(load.placed / uint64_t(width)))
+            MakeRow(load, load.row.data(), int32_t(load.placed % uint64_t(width)), pastEnd);
+        const size_t bytes = size_t(load.out.width) * 3;
+        const uint8_t* full = load.pixels + size_t(load.nextRow) * load.stride;
+        if (load.nextRow < load.out.height)
+            MakeRow(load, nullptr, 0, pastEnd);
+        while (load.nextRow < load.out.height) {
+            memcpy(load.pixels + size_t(load.nextRow) * load.stride, full, bytes);
+            ++load.nextRow;
         }
         load.placed = load.imageWords;
     }
-    ShowRows(load, height);
+    ShowRows(load, load.out.height);
     return true;
 }
 

@@ -10,6 +10,8 @@ BUILD_PACKAGES+=(libxext-dev)
 BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
 # The converter parses options with CLI11 and writes PNG files with libspng.
 BUILD_PACKAGES+=(libcli11-dev libspng-dev)
+# The Qt image plugin (Qt 5 Gui; its tests' small viewer uses Widgets).
+BUILD_PACKAGES+=(qtbase5-dev)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
 # and send close requests through Xlib; the fonts draw the menu; GTK 2 gives the desktop
 # file chooser, which the tests drive besides FLTK's own; openbox is the window manager of

@@ -110,6 +110,57 @@ TEST(PixbufLoader, RefusesWhatCannotBeAnImageAndBoundsWhatIsMissing) {
     EXPECT_EQ(Load(jpeg, 4096).first, 0) << "a JPEG's header claims 4096 x 17993 pixels";
 }
 
+// Asked for a smaller size, the module makes it itself, sampled as every thumbnail is.
+TEST(PixbufLoader, DecodesStraightToTheSizeAsked) {
+    const std::string full = TvqBytes(600, 300, NoiseWords(600 * 300, 9));
+    const std::string shortFile = TvqBytes(600, 300, NoiseWords(600 * 200 + 77, 9)) + '\x12';
+    const struct {
+        const std::string& file;
+        int width, height;
+    } cases[] = {{full, 256, 128},      {full, 64, 300},       {full, 1, 1},
+                 {shortFile, 256, 128}, {shortFile, 600, 150}, {shortFile, 1000, 150}};
+    TempDir dir;
+    SettingsFolder settings(dir.path()); // no saved factor: 3
+    for (const auto& c : cases) {
+        for (size_t piece : {7, 5000, 1 << 20}) {
+            SCOPED_TRACE(std::to_string(&c - cases) + ", pieces of " + std::to_string(piece));
+            GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_mime_type("image/x-tvq", nullptr);
+            gdk_pixbuf_loader_set_size(loader, c.width, c.height);
+            bool ok = true;
+            for (size_t at = 0; ok && at < c.file.size(); at += piece)
+                ok = gdk_pixbuf_loader_write(loader, BytesAt(c.file, at),
+                                             std::min(piece, c.file.size() - at), nullptr);
+            ASSERT_TRUE(gdk_pixbuf_loader_close(loader, nullptr) && ok);
+            const auto [width, pixels] =
+                Pixels(GDK_PIXBUF(g_object_ref(gdk_pixbuf_loader_get_pixbuf(loader))));
+            g_object_unref(loader);
+            EXPECT_EQ(width, c.width);
+            ASSERT_EQ(pixels.size(), size_t(c.width * c.height));
+            if (c.width <= 600) { // larger is gdk-pixbuf's own enlarging
+                EXPECT_TRUE(pixels ==
+                            Resampled(TvqPicture(c.file, 3), 600, 300, c.width, c.height));
+            }
+        }
+    }
+}
+
+// Over 2^24 pixels the pixbuf waits for enough words; asked small, it is small all the same.
+TEST(PixbufLoader, DecodesALargeShortFileStraightToTheSizeAsked) {
+    const std::vector<uint16_t> words = NoiseWords(5000 * 4000 / 64, 6); // rows 0 to 62
+    TempDir dir;
+    SettingsFolder settings(dir.path());
+    WriteFileBytes(dir.File("large.tvq"), TvqBytes(5000, 4000, words));
+    GdkPixbuf* pixbuf =
+        gdk_pixbuf_new_from_file_at_size(dir.File("large.tvq").c_str(), 50, 40, nullptr);
+    const auto [width, pixels] = Pixels(pixbuf);
+    ASSERT_EQ(width, 50);
+    ASSERT_EQ(pixels.size(), 50u * 40u);
+    for (size_t i = 0; i < pixels.size(); ++i) { // row 0 samples row 50, the others are past
+        const size_t word = i < 50 ? 50 * 5000 + (2 * i + 1) * 50 : words.size() - 1;
+        ASSERT_EQ(pixels[i], AmplifiedColour(words[word], 3)) << i;
+    }
+}
+
 TEST(PixbufThumbnailer, MakesThumbnailsOfTheRightSizeAndColours) {
     const uint16_t colours[] = {TvqWord(31, 0, 0), TvqWord(0, 31, 0), TvqWord(0, 0, 31),
                                 TvqWord(20, 20, 10)};

@@ -44,6 +44,18 @@ std::vector<uint32_t> TvqPicture(const std::string& file, int factor) {
     return picture;
 }
 
+std::vector<uint32_t> Resampled(const std::vector<uint32_t>& picture, int width, int height,
+                                int outWidth, int outHeight) {
+    std::vector<uint32_t> out;
+    for (int j = 0; j < outHeight; ++j)
+        for (int i = 0; i < outWidth; ++i) {
+            const auto y = size_t((j + 0.5) * height / outHeight);
+            const auto x = size_t((i + 0.5) * width / outWidth);
+            out.push_back(picture[y * size_t(width) + x]);
+        }
+    return out;
+}
+
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour) {
     const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
     std::string out(54 + stride * size_t(height), '\0');

@@ -31,6 +31,11 @@ uint32_t AmplifiedColour(uint16_t word, int factor);
 // colour, a lone last byte being a word of its own. Empty when there is nothing to draw.
 std::vector<uint32_t> TvqPicture(const std::string& file, int factor);
 
+// A picture of width x height shrunk (or enlarged) to outWidth x outHeight as thumbnails
+// are: each output pixel is the source pixel under the centre of the span it covers.
+std::vector<uint32_t> Resampled(const std::vector<uint32_t>& picture, int width, int height,
+                                int outWidth, int outHeight);
+
 // A 24-bit bottom-up BMP file whose pixel (x, y) has colour(x, y), a COLORREF.
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour);
 
