@@ -119,6 +119,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         munmap(const_cast<uint8_t*>(out), length);
     }
     if (size > 1 && data[1] == 0x5A)
-        CheckThroughFiles(converter, data, size, asPng);
+        CheckThroughFiles(converters[0][asPng], data, size, asPng); // small images only
     return 0;
 }
