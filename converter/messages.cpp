@@ -1,7 +1,7 @@
 #include "converter/messages.h"
 
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +35,26 @@ std::string Base64(std::string_view bytes) {
     return out;
 }
 
+// Whether text[at] is shown as an escape, and how many bytes that escape covers.
+size_t EscapedLength(std::string_view text, size_t at) {
+    const uint8_t c = uint8_t(text[at]);
+    if (Utf8Length(text, at) == 0 || c < 0x20 || c == 0x7F)
+        return 1;
+    return c == 0xC2 && uint8_t(text[at + 1]) < 0xA0 ? 2 : 0; // U+0080..U+009F
+}
+
+// Exits with 1, saying why, when standard output lost anything.
+void ExitFailingOnLostOutput() {
+    errno = 0;
+    const bool flushFailed = fflush(stdout) != 0;
+    const int error = flushFailed ? errno : 0;
+    if (flushFailed || ferror(stdout)) {
+        fprintf(stderr, "zod-tvq: cannot write to standard output: %s\n",
+                error ? strerror(error) : "a write failed");
+        _exit(1);
+    }
+}
+
 } // namespace
 
 size_t Utf8Length(std::string_view text, size_t at) {
@@ -56,14 +76,6 @@ size_t Utf8Length(std::string_view text, size_t at) {
         (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
         return 0;
     return length;
-}
-
-// Whether text[at] is shown as an escape, and how many bytes that escape covers.
-static size_t EscapedLength(std::string_view text, size_t at) {
-    const uint8_t c = uint8_t(text[at]);
-    if (Utf8Length(text, at) == 0 || c < 0x20 || c == 0x7F)
-        return 1;
-    return c == 0xC2 && uint8_t(text[at + 1]) < 0xA0 ? 2 : 0; // U+0080..U+009F
 }
 
 std::string Printable(std::string_view text) {
@@ -127,20 +139,6 @@ const char* FileKind(unsigned mode) {
            : S_ISLNK(mode)  ? "a symbolic link"
                             : "not a regular file";
 }
-
-namespace {
-
-void ExitFailingOnLostOutput() {
-    const bool failed = fflush(stdout) != 0 || ferror(stdout);
-    if (failed) {
-        const int error = errno;
-        fprintf(stderr, "zod-tvq: cannot write to standard output: %s\n",
-                error ? strerror(error) : "write error");
-        _exit(1);
-    }
-}
-
-} // namespace
 
 void CheckStandardOutputAtExit() {
     atexit(ExitFailingOnLostOutput);
