@@ -4,7 +4,7 @@
 // machine noise then falls on all of them alike); the table at the end gives each one's
 // median and minimum CPU time and its ratio to the baseline.
 #include "formats/tvq_decode.h"
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 #include "platform/hosts/headless.h"
 #include "shell/shell.h"
 
@@ -23,8 +23,8 @@
 
 namespace {
 
-constexpr int kScreenW = 1920, kScreenH = 1080, kMenuRows = 18;
-constexpr int kViewW = kScreenW, kViewH = kScreenH - kMenuRows;
+constexpr int kScreenW = 1920, kScreenH = 1080;
+constexpr int kViewW = kScreenW, kViewH = kScreenH - kMenuBarRows;
 constexpr int32_t kFactor = 3;
 
 std::string folder;
@@ -81,7 +81,7 @@ struct Window {
         windowClass.lpszClassName = "bench";
         windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         RegisterClassA(&windowClass);
-        hwnd = CreateWindowExA(0, "bench", "bench", WS_POPUP | WS_VISIBLE, 0, kMenuRows, kViewW,
+        hwnd = CreateWindowExA(0, "bench", "bench", WS_POPUP | WS_VISIBLE, 0, kMenuBarRows, kViewW,
                                kViewH, nullptr, nullptr, nullptr, nullptr);
     }
     // One WM_PAINT as the viewer's: the whole client invalid and erased, then drawn.

@@ -1,6 +1,7 @@
-# The Linux build carries the resource script and the icon and cursor files it names
-# inside the program: a .cpp made from them at build time, so an edit to any of them is
-# picked up by the next build. This file is included by the top-level CMakeLists and is
+# The Linux build carries the resources inside the program: the menus and the names of the
+# icon and cursor files as tables that tools/make_resource_tables.py makes from the resource
+# script, and those files as bytes in a .cpp made from them. Both are made at build time,
+# so an edit to any of them is picked up by the next build. This file is included by the top-level CMakeLists and is
 # also the script that writes that .cpp (cmake -P, see the custom command below).
 
 if(CMAKE_SCRIPT_MODE_FILE)
@@ -23,7 +24,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
     math(EXPR index "${index} + 1")
   endforeach()
   file(WRITE "${OUTPUT}" "// Made by cmake/EmbedResources.cmake at build time; not to be edited.
-#include \"platform/posix/embedded.h\"
+#include \"platform/linux/embedded.h\"
 
 #include <strings.h>
 
@@ -50,7 +51,6 @@ const EmbeddedFile* FindEmbeddedFile(const char* name) {
 endif()
 
 set(ZOD_EMBEDDED_FILES
-  ${CMAKE_SOURCE_DIR}/resources/zod-edozuv.rc
   ${CMAKE_SOURCE_DIR}/resources/tvq_big.ico
   ${CMAKE_SOURCE_DIR}/resources/tvq_cursor.cur
 )
@@ -61,9 +61,22 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -DOUTPUT=${ZOD_EMBEDDED_SOURCE} -DFILES=${zod_embedded_arg}
           -P ${CMAKE_CURRENT_LIST_FILE}
   DEPENDS ${ZOD_EMBEDDED_FILES} ${CMAKE_CURRENT_LIST_FILE}
-  COMMENT "Embedding the resource script, icon and cursor"
+  COMMENT "Embedding the icon and cursor"
   VERBATIM
 )
-add_library(zod_embedded_resources STATIC ${ZOD_EMBEDDED_SOURCE})
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(ZOD_RESOURCE_TABLES ${CMAKE_BINARY_DIR}/generated/resource_tables.cpp)
+add_custom_command(
+  OUTPUT ${ZOD_RESOURCE_TABLES}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/make_resource_tables.py
+          ${CMAKE_SOURCE_DIR}/resources/zod-edozuv.rc ${ZOD_RESOURCE_TABLES}
+          ${CMAKE_BINARY_DIR}/generated
+  DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_resource_tables.py
+          ${CMAKE_SOURCE_DIR}/resources/zod-edozuv.rc ${CMAKE_SOURCE_DIR}/resources/command_ids.h
+          ${CMAKE_BINARY_DIR}/generated/zod_version.h
+  COMMENT "Making the menu tables from the resource script"
+  VERBATIM
+)
+add_library(zod_embedded_resources STATIC ${ZOD_EMBEDDED_SOURCE} ${ZOD_RESOURCE_TABLES})
 target_include_directories(zod_embedded_resources PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(zod_embedded_resources PRIVATE zod_warnings)

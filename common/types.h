@@ -19,3 +19,11 @@ struct ImageExtent {
 // File name buffers hold at most 254 characters and their NUL.
 constexpr int kPathCapacity = 255;
 constexpr int32_t kDefaultAmplificationFactor = 3;
+
+// The largest image anything here holds: 2^28 pixels, 1 GiB at four bytes each, more than
+// a 32-bit process can allocate at once.
+constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+
+// Rows of the main window taken by its menu bar on the Linux program, and where the export
+// expects the drawing area to start when the window system cannot say.
+constexpr int kMenuBarRows = 18;

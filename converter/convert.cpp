@@ -3,6 +3,7 @@
 #include "converter/encoders.h"
 #include "converter/messages.h"
 #include "converter/tvq_input.h"
+#include "converter/verdict.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -39,15 +40,16 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     TvqFacts facts;
     if (!ReadTvqFacts(input, &facts, reason))
         return false;
-    *reason = ConversionRefusal(facts, settings_.maxPixels);
+    *reason = ConvertRefusal(facts, settings_.maxPixels, settings_.allowSparse);
     if (!reason->empty())
         return false;
+    const bool toStream = output == "-";
     inputs_.push_back({facts.device, facts.inode});
-    *reason = OutputRefusal(output, inputs_);
+    *reason = toStream ? "" : OutputRefusal(output, inputs_);
     if (!reason->empty())
         return false;
     std::error_code ignored;
-    if (!settings_.force &&
+    if (!toStream && !settings_.force &&
         fs::symlink_status(output, ignored).type() != fs::file_type::not_found) {
         *reason = Printable(output) + " exists; --force replaces it";
         return false;
@@ -58,7 +60,7 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return false;
     }
     SafeOutput out;
-    if (!out.Create(output, inputs_)) {
+    if (toStream ? !out.AttachStandardOutput() : !out.Create(output, inputs_)) {
         *reason = out.Error();
         return false;
     }

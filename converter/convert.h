@@ -18,6 +18,7 @@ struct ConvertSettings {
     bool force;
     bool sync; // flush each output to the disk before it takes its name
     uint64_t maxPixels;
+    bool allowSparse; // convert files the plausibility rule calls too sparse
 };
 
 // Where `input` is written: beside it, or inside `folder` when one is given, under its
@@ -29,7 +30,8 @@ class Converter {
     Converter(const ConvertSettings& settings, Progress& progress);
     // No output may be one of these files, whatever its name.
     void ProtectInputs(std::vector<FileIdentity> inputs) { inputs_ = std::move(inputs); }
-    // Writes `output` from `input`, or leaves it as it was and gives the reason.
+    // Writes `output` ("-": standard output) from `input`, or leaves it as it was and
+    // gives the reason.
     bool Convert(const std::string& input, const std::string& output, std::string* reason);
     // Writes the image of an open TVQ file into `out`, which is left to the caller to commit
     // or abandon; false with the reason when a read or a write fails.

@@ -1,106 +1,49 @@
-// zod-tvq: TVQ images to BMP or PNG at full size, and what their headers say.
-#include "converter/convert.h"
+// zod-tvq: TVQ images to BMP or PNG at full size, pictures to TVQ, and what TVQ headers say.
+#include "converter/cli_rules.h"
+#include "converter/commands.h"
 #include "converter/messages.h"
 #include "converter/safe_output.h"
-#include "converter/tvq_input.h"
-#include "settings/stored_factor.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <filesystem>
-#include <set>
-#include <unistd.h>
+#include <cstring>
 
-namespace fs = std::filesystem;
 using namespace zod::tvq;
 
 namespace {
 
-constexpr int kFailedInput = 1;
-constexpr int kUsageError = 2;
-constexpr int32_t kFallbackFactor = 3; // as the viewer, when no factor is saved
+constexpr const char* kCommands[] = {"convert", "encode", "info"};
 
-struct Options {
-    std::vector<std::string> files;
-    int32_t factor = 0;
-    std::string format = "bmp";
-    std::string output;
-    bool force = false;
-    bool noSync = false;
-    uint64_t maxPixels = uint64_t(1) << 28;
-    bool json = false;
-};
-
-void Report(Progress& progress, const std::string& file, const std::string& reason) {
-    progress.Clear();
-    fprintf(stderr, "zod-tvq: %s: %s\n", Printable(file).c_str(), Printable(reason).c_str());
+// --factor and --level, the one in place of the other.
+void AddFactorOptions(CLI::App* command, Options& options, int* level, const char* factorHelp) {
+    CLI::Option* factor = command->add_option("--factor", options.factor, factorHelp);
+    command->add_option("--level", *level, "The viewer's Level: " + LevelTable())
+        ->check(CLI::Range(1, 5))
+        ->excludes(factor);
 }
 
-int RunConvert(const Options& options, const CLI::App& command) {
-    ConvertSettings settings{options.factor, options.format == "png", options.force,
-                             !options.noSync, options.maxPixels};
-    if (command.count("--factor") == 0 && !LoadStoredFactor(&settings.factor))
-        settings.factor = kFallbackFactor;
-
-    // -o names a folder when it is one, or ends like one; otherwise the one output file.
-    std::error_code ignored;
-    const bool intoFolder = !options.output.empty() && (fs::is_directory(options.output, ignored) ||
-                                                        options.output.back() == '/');
-    if (!options.output.empty() && !intoFolder && options.files.size() > 1) {
-        fprintf(stderr, "zod-tvq: -o %s: not a folder, and there are several inputs\n",
-                Printable(options.output).c_str());
-        return kUsageError;
-    }
-
-    Progress progress(isatty(STDERR_FILENO));
-    Converter converter(settings, progress);
-    converter.ProtectInputs(IdentitiesOf(options.files));
-    std::set<std::string> written;
-    int failures = 0;
-    int index = 0;
-    for (const std::string& input : options.files) {
-        const std::string output =
-            !options.output.empty() && !intoFolder
-                ? options.output
-                : OutputBeside(input, intoFolder ? options.output : "", settings.png);
-        progress.StartFile(++index, int(options.files.size()), input);
-        std::string reason;
-        // Two inputs with one output would have the second replace the first unseen.
-        if (written.count(fs::weakly_canonical(output, ignored).string()))
-            reason = output + " was written from an earlier input";
-        else if (converter.Convert(input, output, &reason))
-            written.insert(fs::weakly_canonical(output, ignored).string());
-        if (!reason.empty()) {
-            Report(progress, input, reason);
-            ++failures;
-        }
-    }
-    progress.Clear();
-    return failures ? kFailedInput : 0;
+void AddOutputOptions(CLI::App* command, Options& options, const char* what) {
+    command->add_option("-o,--output", options.output,
+                        std::string("Output folder, or with one input the output file; - writes ") +
+                            what + " to standard output (not atomic: a failure leaves part of it)");
+    command->add_flag("--force", options.force, "Replace existing output files");
+    command->add_flag("--no-sync", options.noSync,
+                      "Do not wait for outputs to reach the disk (faster; a power cut may "
+                      "lose them)");
+    command->add_flag("-q,--quiet", options.quiet, "No progress line and no notes");
 }
 
-int RunInfo(const Options& options) {
-    int failures = 0;
-    std::string json;
-    for (const std::string& input : options.files) {
-        TvqFacts facts;
-        std::string reason;
-        if (!ReadTvqFacts(input, &facts, &reason)) {
-            fprintf(stderr, "zod-tvq: %s: %s\n", Printable(input).c_str(), reason.c_str());
-            ++failures;
-            if (options.json)
-                json += (json.empty() ? "  {" : ",\n  {") + JsonNameFields("file", input) +
-                        ", \"error\": " + JsonString(reason) + "}";
-        } else if (options.json) {
-            json += (json.empty() ? "  " : ",\n  ") + FactsAsJson(input, facts);
-        } else {
-            printf("%s\n", DescribeFacts(input, facts).c_str());
-        }
-    }
-    if (options.json)
-        printf("[\n%s\n]\n", json.c_str());
-    return failures ? kFailedInput : 0;
+// A misspelt command is named as such, not taken for a missing one.
+bool UnknownCommand(int argc, char** argv) {
+    if (argc < 2 || argv[1][0] == '-')
+        return false;
+    for (const char* command : kCommands)
+        if (strcmp(argv[1], command) == 0)
+            return false;
+    fprintf(stderr, "zod-tvq: unknown command '%s'; the commands are convert, encode and info\n",
+            argv[1]);
+    return true;
 }
 
 } // namespace
@@ -109,42 +52,85 @@ int main(int argc, char** argv) {
     InstallOutputSignalHandlers();
     CheckStandardOutputAtExit();
     Options options;
-    CLI::App app("Converts TVQ images to BMP or PNG at full size.", "zod-tvq");
+    int level = 0;
+    CLI::App app("Converts TVQ images to BMP or PNG at full size, and pictures to TVQ.", "zod-tvq");
     app.set_version_flag("--version", "zod-tvq " ZOD_VERSION);
+    app.set_help_all_flag("--help-all", "Print this help and every command's");
     app.require_subcommand(1);
-    app.footer("Examples:\n"
+    app.footer("The viewer's Levels and the factors they amplify by (each channel is shown\n"
+               "times the factor, clamped to 255):\n"
+               "  Level    1  2  3  4  5\n"
+               "  factor   2  3  4  6  8\n"
+               "\nExamples:\n"
                "  zod-tvq convert photo.tvq               writes photo.bmp beside it\n"
+               "  zod-tvq convert -o photo.png photo.tvq  the format follows the name\n"
                "  zod-tvq convert --to png -o out/ *.tvq  writes out/NAME.png for each\n"
+               "  zod-tvq encode --dither picture.jpg     writes picture.tvq at Level 5\n"
+               "  cat photo.png | zod-tvq encode -o - - | ssh host 'cat >photo.tvq'\n"
                "  zod-tvq info --json *.tvq\n"
-               "\nExit status: 0 all converted, 1 some input failed, 2 usage error.\n");
+               "\nExit status: 0 all done, 1 some input failed, 2 usage error.\n");
 
     CLI::App* convert = app.add_subcommand("convert", "Convert TVQ files to BMP or PNG");
-    convert->add_option("--factor", options.factor,
-                        "Colour amplification (default: the viewer's saved factor, else 3)");
-    convert->add_option("--to", options.format, "Output format")
-        ->check(CLI::IsMember({"bmp", "png"}))
-        ->capture_default_str();
-    convert->add_option("-o,--output", options.output,
-                        "Output folder, or with one input the output file");
-    convert->add_flag("--force", options.force, "Replace existing output files");
-    convert->add_flag("--no-sync", options.noSync,
-                      "Do not wait for outputs to reach the disk (faster; a power cut may "
-                      "lose them)");
+    AddFactorOptions(convert, options, &level,
+                     "Colour amplification (default: the viewer's saved factor, else 3)");
+    convert
+        ->add_option("--to", options.format, "Output format (default: from the -o name, else bmp)")
+        ->check(CLI::IsMember({"bmp", "png"}));
+    AddOutputOptions(convert, options, "the picture");
+    convert->add_flag("--allow-sparse", options.allowSparse,
+                      "Convert a file that holds less than one pixel in 64 of a large image "
+                      "(usually a file that is not TVQ at all)");
     convert->add_option("--max-pixels", options.maxPixels, "Refuse larger images")
         ->capture_default_str();
-    convert->add_option("FILE", options.files, "TVQ files")->required();
+    convert->add_option("FILE", options.files, "TVQ files; - reads standard input")->required();
 
-    CLI::App* info = app.add_subcommand("info", "Show size and truncation of TVQ files");
+    CLI::App* encode = app.add_subcommand(
+        "encode",
+        "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any format gdk-pixbuf reads) as TVQ");
+    options.factor = 8;
+    AddFactorOptions(encode, options, &level,
+                     "Colour amplification the file is made for (default 8, Level 5: the "
+                     "only one whose five bits span 0..255); each channel becomes "
+                     "round(c / factor), at most 31");
+    encode->add_flag("--dither", options.dither,
+                     "Floyd-Steinberg error diffusion, for smooth gradients (without it each "
+                     "pixel is encoded on its own)");
+    AddOutputOptions(encode, options, "the TVQ file");
+    encode->add_option("FILE", options.files, "Pictures; - reads standard input")->required();
+
+    CLI::App* info = app.add_subcommand(
+        "info", "Show size and truncation of TVQ files, and whether they are TVQ at all");
     info->add_flag("--json", options.json, "Print a JSON array");
-    info->add_option("FILE", options.files, "TVQ files")->required();
+    info->add_option("FILE", options.files, "TVQ files; - reads standard input")->required();
 
+    if (UnknownCommand(argc, argv))
+        return kUsageError;
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? 0 : kUsageError;
+        if (error.get_exit_code() == 0) // --help, --version
+            return app.exit(error);
+        if (argc < 2) {
+            fprintf(stderr, "zod-tvq: a command is needed: convert, encode or info "
+                            "(zod-tvq --help tells more)\n");
+            return kUsageError;
+        }
+        fprintf(stderr, "zod-tvq: %s (zod-tvq %s --help tells more)\n", error.what(),
+                argc > 1 && argv[1][0] != '-' ? argv[1] : "");
+        return kUsageError;
     }
+    CLI::App* chosen = app.get_subcommands().front();
+    options.factorGiven =
+        chosen != info && chosen->count("--factor") + chosen->count("--level") > 0;
+    if (level > 0)
+        options.factor = kLevelFactors[level - 1];
     try {
-        return convert->parsed() ? RunConvert(options, *convert) : RunInfo(options);
+        if (chosen == convert) {
+            if (!options.factorGiven)
+                options.factor = 0; // the saved one
+            return RunConvert(options);
+        }
+        return chosen == encode ? RunEncode(options) : RunInfo(options);
     } catch (const std::exception& error) { // out of memory, in effect
         fprintf(stderr, "zod-tvq: %s\n", error.what());
         return kFailedInput;

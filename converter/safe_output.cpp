@@ -1,6 +1,7 @@
 #include "converter/safe_output.h"
 
 #include "converter/messages.h"
+#include "platform/linux/folder_sync.h"
 
 #include <cerrno>
 #include <climits>
@@ -38,16 +39,6 @@ void SetPending(const std::string& path) {
 std::string Folder(const std::string& target) {
     const std::string folder = std::filesystem::path(target).parent_path().string();
     return folder.empty() ? "." : folder;
-}
-
-// Makes the new name durable. The file is complete and in place by now, so a folder
-// that cannot be synced (some file systems refuse) is no failure.
-void SyncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
 }
 
 // Places the file without replacing one that is there, atomically. Where the file system
@@ -148,6 +139,12 @@ void SafeOutput::Attach(int fd) {
     attached_ = true;
 }
 
+bool SafeOutput::AttachStandardOutput() {
+    Attach(STDOUT_FILENO);
+    target_ = "standard output";
+    return true;
+}
+
 bool SafeOutput::Write(const void* data, size_t size) {
     iovec piece{const_cast<void*>(data), size};
     return WritePieces(&piece, 1);
@@ -223,7 +220,7 @@ bool SafeOutput::Commit(bool replace, bool sync) {
     pendingSet = 0;
     temporary_.clear();
     if (sync)
-        SyncFolder(Folder(target_));
+        SyncFolder(Folder(target_).c_str());
     return true;
 }
 

@@ -40,6 +40,9 @@ class SafeOutput {
     // Writes into `fd` instead, which stays the caller's (standard output, a file in
     // memory): there is nothing to place or remove.
     void Attach(int fd);
+    // The same for standard output, which cannot be atomic: Commit only checks that
+    // everything went out, and nothing is ever removed.
+    bool AttachStandardOutput();
     bool Write(const void* data, size_t size);
     // Writes the pieces in order (at most IOV_MAX); `pieces` is consumed.
     bool WritePieces(iovec* pieces, int count);

@@ -1,6 +1,6 @@
 #include "formats/bmp_writer.h"
 
-#include "common/atomic_file.h"
+#include "files/replace_file.h"
 
 bool WriteBitmapFile(const char* path, int32_t width, int32_t height, const void* pixels) {
     if (width < 0 || height < 0)

@@ -77,15 +77,20 @@ void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* tab
     }
 }
 
-void TvqWordsToTriples(const TvqTripleTable& table, const uint8_t* words, size_t count,
-                       uint8_t* out) {
+void TvqRunToTriples(const TvqTripleTable& table, const uint8_t* words, uint64_t held, size_t count,
+                     uint16_t pastEnd, uint8_t* out) {
     if (count == 0)
         return;
+    auto own = [&table, words](uint64_t i) { return table.triple[ReadLe16(words + 2 * i)]; };
+    const uint8_t* pastEndTriple = table.triple[pastEnd];
     // Each entry is stored whole, its fourth byte overwritten by the next pixel: one store
     // per pixel. The last pixel gets three bytes, so nothing lands past the triples.
-    for (size_t i = 0; i + 1 < count; ++i, out += 3)
-        memcpy(out, table.triple[ReadLe16(words + 2 * i)], 4);
-    memcpy(out, table.triple[ReadLe16(words + 2 * (count - 1))], 3);
+    TvqFillRun(held, count - 1, own, pastEndTriple,
+               [out](uint64_t i, const uint8_t* triple) { memcpy(out + 3 * i, triple, 4); });
+    const uint64_t last = count - 1;
+    TvqFillRun(
+        TvqWordsHeld(last, 1, held), 1, [&own, last](uint64_t) { return own(last); }, pastEndTriple,
+        [out, last](uint64_t, const uint8_t* triple) { memcpy(out + 3 * last, triple, 3); });
 }
 
 bool OpenTvqFile(const char* path, TvqFile* tvq) {
@@ -163,22 +168,11 @@ void TvqRowsToTriples(TvqFile* tvq, const TvqTripleTable& table, int32_t first, 
                       uint8_t* out, size_t stride) {
     const uint64_t width = uint64_t(tvq->extent.width);
     const uint64_t end = (uint64_t(first) + uint64_t(rows)) * width;
-    const uint8_t* pastEnd = table.triple[tvq->pastEndWord];
     for (int32_t y = first; y < first + rows; ++y, out += stride) {
         const uint64_t rowFirst = uint64_t(y) * width;
-        uint64_t x = 0;
-        // Rows are read in pieces a block long, reading ahead to the band's end.
-        while (x < width && rowFirst + x < tvq->wordCount) {
-            uint64_t count = tvq->wordCount - rowFirst - x;
-            if (count > width - x)
-                count = width - x;
-            if (count > kTvqBlockWords)
-                count = kTvqBlockWords;
-            const uint8_t* words = TvqWords(tvq, rowFirst + x, count, end - rowFirst - x);
-            TvqWordsToTriples(table, words, size_t(count), out + 3 * x);
-            x += count;
-        }
-        for (; x < width; ++x)
-            memcpy(out + 3 * x, pastEnd, 3);
+        const uint64_t held = TvqWordsHeld(rowFirst, width, tvq->wordCount);
+        // A row fits in a block; reading ahead to the band's end serves the rows after it.
+        const uint8_t* words = held ? TvqWords(tvq, rowFirst, held, end - rowFirst) : nullptr;
+        TvqRunToTriples(table, words, held, size_t(width), tvq->pastEndWord, out);
     }
 }

@@ -19,6 +19,7 @@
 // so any pixel's colour is known without reading the words before it.
 #pragma once
 
+#include "common/little_endian.h"
 #include "common/types.h"
 
 #include <cstddef>
@@ -54,6 +55,27 @@ inline uint32_t TvqWordColour(const TvqPalette& palette, uint16_t word) {
 // (1 for a lone byte, else 2).
 uint16_t TvqPastEndWord(const uint8_t* last, size_t count);
 
+// How many of the image's words first .. first + count - 1 a file holding `storedWords`
+// pixel words has; the rest lie past its end.
+inline uint64_t TvqWordsHeld(uint64_t first, uint64_t count, uint64_t storedWords) {
+    if (storedWords <= first)
+        return 0;
+    return storedWords - first < count ? storedWords - first : count;
+}
+
+// The past-end fill, the one place it is written: a run of `count` pixels whose first
+// `held` the file holds. put(i, own(i)) for each held pixel i in turn, then put(i,
+// pastEnd) for each of the rest, `pastEnd` being the past-end word's colour in the
+// caller's form, made once. Every reader fills through this.
+template <typename Own, typename Value, typename Put>
+inline void TvqFillRun(uint64_t held, uint64_t count, Own own, Value pastEnd, Put put) {
+    uint64_t i = 0;
+    for (; i < held && i < count; ++i)
+        put(i, own(i));
+    for (; i < count; ++i)
+        put(i, pastEnd);
+}
+
 // Every word's colour as the three bytes a file stores, red first, or blue first when
 // `bgr`, in the first three bytes of each entry, the fourth 0xFF (256 KiB: build one, use
 // it for many rows).
@@ -62,9 +84,10 @@ struct TvqTripleTable {
 };
 void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* table);
 
-// `count` little-endian words as triples of the table's byte order.
-void TvqWordsToTriples(const TvqTripleTable& table, const uint8_t* words, size_t count,
-                       uint8_t* out);
+// A run of `count` pixels as triples of the table's byte order: its first `held` words
+// (little-endian) are at `words`, the rest take `pastEnd`'s.
+void TvqRunToTriples(const TvqTripleTable& table, const uint8_t* words, uint64_t held, size_t count,
+                     uint16_t pastEnd, uint8_t* out);
 
 // --- reading a file in blocks -----------------------------------------------------------
 struct TvqFile {

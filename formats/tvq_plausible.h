@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-constexpr uint64_t kTvqMaxPixels = uint64_t(1) << 28;
+constexpr uint64_t kTvqMaxPixels = kMaxImagePixels;
 constexpr uint64_t kTvqAlwaysPlausiblePixels = uint64_t(1) << 24;
 constexpr uint64_t kTvqMaxPixelsPerStoredWord = 64;
 

@@ -31,6 +31,10 @@ ImageExtent TvqFitExtent(ImageExtent source, int32_t maxWidth, int32_t maxHeight
 // fewer in the row where the file ends, 0 past it.
 int32_t TvqRowWordsHeld(ImageExtent extent, int32_t y, uint64_t storedWords);
 
+// How many of `outLength` samples of a source `srcLength` long fall on its first `held`
+// pixels: the output pixels of a row that take words the file holds.
+int32_t TvqSamplesHeld(int32_t held, int32_t outLength, int32_t srcLength);
+
 // One output row of `outWidth` pixels (1 .. width) from a source row of `width` pixels,
 // whose first `held` words (0 .. width, little-endian) are at `words`; the pixels past
 // them take `pastEnd`'s colour. Each output pixel is `pixelBytes` bytes: 3 gives the

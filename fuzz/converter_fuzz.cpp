@@ -8,6 +8,7 @@
 #include "common/little_endian.h"
 #include "converter/convert.h"
 #include "converter/tvq_input.h"
+#include "converter/verdict.h"
 #include "fuzz/fuzz_support.h"
 
 #include <sys/mman.h>
@@ -71,10 +72,10 @@ void CheckThroughFiles(Converter& converter, const uint8_t* data, size_t size, b
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static zod::tvq::Progress progress(false);
     static Converter converters[2][2] = {
-        {{{kFactor, false, true, false, kMaxPixels}, progress},
-         {{kFactor, true, true, false, kMaxPixels}, progress}},
-        {{{kFactor, false, true, false, kMaxPixelsForBands}, progress},
-         {{kFactor, true, true, false, kMaxPixelsForBands}, progress}}};
+        {{{kFactor, false, true, false, kMaxPixels, false}, progress},
+         {{kFactor, true, true, false, kMaxPixels, false}, progress}},
+        {{{kFactor, false, true, false, kMaxPixelsForBands, false}, progress},
+         {{kFactor, true, true, false, kMaxPixelsForBands, false}, progress}}};
     static const int memory = memfd_create("zod-fuzz-output", MFD_CLOEXEC);
     FUZZ_CHECK(memory >= 0);
     const bool asPng = size > 0 && (data[0] & 1);
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool sized = size >= kTvqSizeFieldsBytes;
     const zod::tvq::TvqFacts facts = sized ? zod::tvq::FactsOf(data, size) : zod::tvq::TvqFacts{};
-    const bool convertible = sized && zod::tvq::ConversionRefusal(facts, maxPixels).empty();
+    const bool convertible = sized && zod::tvq::ConvertRefusal(facts, maxPixels, false).empty();
     // fmemopen refuses an empty buffer; an empty file is not opened either.
     FILE* stream = size ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : nullptr;
     TvqFile tvq{};

@@ -12,5 +12,5 @@
 #include <windows.h>
 #include <commdlg.h>
 #else
-#include "posix/win32_subset.h"
+#include "linux/win32_subset.h"
 #endif

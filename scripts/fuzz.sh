@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets and runs each for the given seconds (default 20), one after
 # the other, from its seeds (tools/make_fuzz_seeds.py) and its corpus so far.
 #   scripts/fuzz.sh [seconds] [extra libFuzzer options...]
-#   FUZZ_TARGETS="load_image tvq_reader" scripts/fuzz.sh 600    # only these
+#   FUZZ_TARGETS="load_image tvq_draw" scripts/fuzz.sh 600    # only these
 # The corpus grows in build/fuzz/corpus/<target>; anything found is written to
 # build/fuzz/findings/ and the script fails once every target has run.
 set -euo pipefail

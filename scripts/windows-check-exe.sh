@@ -29,6 +29,9 @@ grep -qx 10 <<<"$types" || fail "no VERSIONINFO"
 grep -qx 18 <<<"$types" && fail "a manifest is embedded"
 texts=$(strings -el "$exe")
 grep -qx 'ZOD Edozuv' <<<"$texts" || fail "the version block does not name the program"
-grep -qx '1.0.0' <<<"$texts" || fail "the version block does not give 1.0.0"
+# The version that CMakeLists.txt's project() gives, as the build wrote it into the script.
+version=$(sed -n 's/^project(zod_edozuv VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+[ -n "$version" ] || fail "no version in CMakeLists.txt"
+grep -qxF "$version" <<<"$texts" || fail "the version block does not give $version"
 
 echo "$exe: $(stat -c %s "$exe") bytes, imports:" $imports

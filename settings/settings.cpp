@@ -1,6 +1,6 @@
 #include "settings/settings.h"
 
-#include "common/atomic_file.h"
+#include "files/replace_file.h"
 #include "settings/stored_factor.h"
 
 #include <cstdio>

@@ -2,7 +2,8 @@
 // tell the user when it cannot be read or written.
 #pragma once
 
-#include "common/common.h"
+#include "common/types.h"
+#include "platform/win32.h"
 #include "settings/stored_factor.h"
 
 // Returns the stored factor. When the file cannot be read the user is told, the default

@@ -41,7 +41,11 @@ bool LoadStoredFactor(int32_t* factor) {
     FILE* file = fopen(path.text, "r");
     if (!file)
         return false;
-    *factor = ParseStoredFactor(file);
+    const int32_t parsed = ParseStoredFactor(file);
+    // A folder opens on some systems but cannot be read, as on Windows it cannot be opened.
+    const bool read = !ferror(file);
     fclose(file);
-    return true;
+    if (read)
+        *factor = parsed;
+    return read;
 }

@@ -18,6 +18,6 @@ SettingsPath SettingsFilePath(bool createFolder);
 // the default.
 int32_t ParseStoredFactor(FILE* file);
 
-// The stored factor, or false when the file cannot be opened or is not a regular file (a
-// named pipe would wait for a writer).
+// The stored factor, or false when the file cannot be opened or read (a folder, say), or
+// is not a regular file (a named pipe would wait for a writer).
 bool LoadStoredFactor(int32_t* factor);

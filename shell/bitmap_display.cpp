@@ -21,6 +21,13 @@ ImageExtent DrawBitmapFile(const char* path, HWND window, bool centred) {
         // Ten pixels left of centre, as the intro picture has always been placed.
         x = GetDeviceCaps(target, HORZRES) / 2 - extent.width / 2 - 10;
         y = GetDeviceCaps(target, VERTRES) / 2 - extent.height / 2;
+        // Placed on the screen, drawn through the window: what the window paints is never
+        // erased after it.
+        POINT origin = {0, 0};
+        if (window && ClientToScreen(window, &origin)) {
+            x -= origin.x;
+            y -= origin.y;
+        }
     }
     BitBlt(target, x, y, extent.width, extent.height, memory, 0, 0, SRCCOPY);
 

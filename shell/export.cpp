@@ -39,6 +39,9 @@ void ExportBitmapCommand(HWND window, HINSTANCE instance) {
         ReleaseDC(window, context);
         return;
     }
+    // Where the dialog was, the window is still to be painted: black first, as every paint
+    // erases, so that no part of the dialog is read back where the image draws nothing.
+    UpdateWindow(window);
     DrawImageOnView(window, context);
 
     // The view moves to the new file only once it has really been written.
@@ -64,22 +67,20 @@ bool ExportDisplayedImage(const char* path, ImageExtent extent, HWND window) {
         return false;
     const POINT origin = DrawingAreaOrigin(window);
 
-    HDC screen = GetWindowDC(NULL);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    // The window's own pixels, not the screen's: a window system may put them on the screen
+    // later (Wine does), and until then the screen can still show a closed dialog there.
+    HDC view = GetDC(window);
+    HDC memory = CreateCompatibleDC(view);
+    HBITMAP bitmap = CreateCompatibleBitmap(view, width, height);
     bool written = false;
     if (memory && bitmap) {
         SelectObject(memory, bitmap);
-        // Some window systems put window drawing on the screen lazily; give them the chance
-        // to show what was just drawn before it is read back.
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT);
         // Only what lies on the screen: some systems copy nothing at all when the source
         // leaves it. The rest of the new bitmap stays black.
-        const int onScreenWidth = OnScreen(width, origin.x, GetDeviceCaps(screen, HORZRES));
-        const int onScreenHeight = OnScreen(height, origin.y, GetDeviceCaps(screen, VERTRES));
+        const int onScreenWidth = OnScreen(width, origin.x, GetDeviceCaps(view, HORZRES));
+        const int onScreenHeight = OnScreen(height, origin.y, GetDeviceCaps(view, VERTRES));
         if (onScreenWidth > 0 && onScreenHeight > 0)
-            BitBlt(memory, 0, 0, onScreenWidth, onScreenHeight, screen, origin.x, origin.y,
-                   SRCCOPY);
+            BitBlt(memory, 0, 0, onScreenWidth, onScreenHeight, view, 0, 0, SRCCOPY);
 
         // At least one byte, so that an empty image still gets a block of its own.
         HGLOBAL block = GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(bytes ? bytes : 1));
@@ -105,6 +106,6 @@ bool ExportDisplayedImage(const char* path, ImageExtent extent, HWND window) {
         DeleteDC(memory);
     if (bitmap)
         DeleteObject(bitmap);
-    ReleaseDC(NULL, screen);
+    ReleaseDC(window, view);
     return written;
 }

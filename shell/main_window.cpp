@@ -2,14 +2,6 @@
 
 const char kMainWindowClass[] = "ZOD Edozuv";
 
-namespace {
-
-// The size the window is created at, before it is maximised over the whole screen.
-constexpr int kInitialWidth = 640;
-constexpr int kInitialHeight = 480;
-
-} // namespace
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -23,9 +15,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     if (!RegisterClassA(&windowClass))
         return 0;
 
-    // The settings are read while the window is created (WM_CREATE).
+    // The settings are read while the window is created (WM_CREATE). It is made as large as
+    // the screen: under Wine without a window manager, a window made smaller could keep its
+    // first size on the X server although it was maximised, and be cut there.
     HWND window = CreateWindowExA(0, kMainWindowClass, kMainWindowClass, WS_POPUP | WS_CLIPSIBLINGS,
-                                  0, 0, kInitialWidth, kInitialHeight, NULL, NULL, instance, NULL);
+                                  0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                  GetSystemMetrics(SM_CYSCREEN), NULL, NULL, instance, NULL);
     if (!window)
         return 0;
     // A file named on the command line is what the first paint shows.

@@ -2,10 +2,7 @@
 // display and export.
 #pragma once
 
-#include "common/common.h"
-
-// Rows of the menu bar above the drawing area, where the window system cannot say.
-constexpr int kMenuBarRows = 18;
+#include "shell/state.h"
 
 // --- main_window.cpp: WinMain, the window class and the message loop -----------------
 extern const char kMainWindowClass[];
@@ -30,12 +27,13 @@ void PrepareFileDialog(OPENFILENAMEA* record, HWND window, HINSTANCE instance, c
 void OpenFileArgument(HWND window, const char* commandLine);
 
 // --- bitmap_display.cpp: BMP files on the screen --------------------------------------
-// Draws a BMP file at (0, 0) of the window, or centred on the screen when `window` is
-// NULL and `centred` is set. Returns its size, (0, 0) when it cannot be loaded.
+// Draws a BMP file into the window (the whole screen when `window` is NULL): at its (0, 0),
+// or, when `centred` is set, centred on the screen ten pixels to the left. Returns its
+// size, (0, 0) when it cannot be loaded.
 ImageExtent DrawBitmapFile(const char* path, HWND window, bool centred);
 
 // --- export.cpp: Export > BMP File ------------------------------------------------------
 void ExportBitmapCommand(HWND window, HINSTANCE instance);
-// Reads the image back from the window's drawing area on the screen and writes it as a
-// BMP file. Returns whether the file was completely written.
+// Reads the image back from the window's drawing area, as the window shows it, and writes
+// it as a BMP file. Returns whether the file was completely written.
 bool ExportDisplayedImage(const char* path, ImageExtent extent, HWND window);

@@ -1,7 +1,7 @@
 // The main window's procedure: view state, painting and the menu commands.
 #include "shell/shell.h"
 
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 #include "settings/settings.h"
 #include "shell/commands.h"
 
@@ -32,7 +32,7 @@ void OnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC context = BeginPaint(window, &paint);
     if (CurrentViewMode == VIEW_INTRO)
-        DrawBitmapFile(kIntroPicture, NULL, true); // on the screen; not the image on view
+        DrawBitmapFile(kIntroPicture, window, true); // not the image on view: no extent
     else
         DrawImageOnView(window, context);
     EndPaint(window, &paint);

@@ -12,7 +12,6 @@ the reason is given after a '#'. Standard library only, and deterministic.
 """
 
 import os
-import shutil
 import struct
 import sys
 
@@ -199,14 +198,11 @@ def main():
     write_bmp_corpus(out)
     if bmp_only:
         return
-    for target in ("tvq_reader", "converter", "pixbuf_loader"):
+    for target in ("tvq_draw", "converter", "pixbuf_loader"):
         for name, data in TVQS.items():
             write(os.path.join(out, target, name + ".tvq"), data)
     for i, text in enumerate(SETTINGS):
         write(os.path.join(out, "settings", f"{i:02}.ini"), text.encode())
-    os.makedirs(os.path.join(out, "resource_script"), exist_ok=True)
-    shutil.copy(os.path.join(ROOT, "resources", "zod-edozuv.rc"),
-                os.path.join(out, "resource_script", "zod-edozuv.rc"))
 
 
 if __name__ == "__main__":

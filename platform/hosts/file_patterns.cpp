@@ -16,4 +16,18 @@ std::vector<std::string> SplitPatterns(const std::string& patterns) {
     return parts;
 }
 
+bool RefusedInChooser(const FileDialogRequest& request, const std::string& answer,
+                      const DialogPlace& place) {
+    const std::string why = RefuseDialogAnswer(request, answer);
+    if (why.empty())
+        return false;
+    MessageBoxRequest box;
+    box.owner = request.owner;
+    box.text = why;
+    box.caption = request.save ? "Save As" : "Open";
+    box.type = MB_OK;
+    RunMessageBox(box, place);
+    return true;
+}
+
 } // namespace zod

@@ -7,6 +7,7 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_File_Input.H>
 #include <FL/Fl_Window.H>
+#include <FL/filename.H>
 
 #include <algorithm>
 #include <cctype>
@@ -52,10 +53,14 @@ template <typename T> T* FindChild(Fl_Group* group) {
 // The chooser follows the name field as it is typed: a "/" opens that folder and rewrites the
 // field, which mangles a path being typed anywhere but in the folder on view. So while the
 // field names another folder the chooser is left alone, and Return hands it the whole path.
+// Return on a file name that is refused (RefusedInChooser) says why and leaves the chooser
+// as it is, rather than the chooser's own words, which know no default extension.
 struct TypedName {
     Fl_File_Chooser* chooser;
     Fl_Callback* chooserCallback;
     void* chooserData;
+    const FileDialogRequest* request;
+    const DialogPlace* place;
 
     static void OnChange(Fl_Widget* widget, void* data) {
         auto* self = static_cast<TypedName*>(data);
@@ -65,6 +70,12 @@ struct TypedName {
             folder += '/';
         const size_t slash = text.rfind('/');
         const bool enter = Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter;
+        if (enter && !text.empty()) {
+            const std::string path = text[0] == '/' ? text : folder + text;
+            if (!fl_filename_isdir(path.c_str()) &&
+                RefusedInChooser(*self->request, path, *self->place))
+                return;
+        }
         if (enter || slash == std::string::npos || text.compare(0, slash + 1, folder) == 0)
             self->chooserCallback(widget, self->chooserData);
     }
@@ -123,32 +134,39 @@ std::optional<std::string> RunFltkFileChooser(const FileDialogRequest& request,
         apply(choice, &state);
     }
     Fl_File_Input* name = dialog ? FindChild<Fl_File_Input>(dialog) : nullptr;
-    TypedName typed{&chooser, name ? name->callback() : nullptr,
-                    name ? name->user_data() : nullptr};
+    TypedName typed{&chooser, name ? name->callback() : nullptr, name ? name->user_data() : nullptr,
+                    &request, &place};
     if (name && typed.chooserCallback)
         name->callback(TypedName::OnChange, &typed);
-    if (dialog) {
-        // What the chooser's show() does, but centred over the window, not under the pointer.
-        dialog->position(place.x + (place.w - dialog->w()) / 2,
-                         place.y + (place.h - dialog->h()) / 2);
-        ShowAsDialog(dialog, place.owner);
-        Fl::flush();
-        chooser.rescan_keep_filename();
-        if (name)
-            name->take_focus();
-        TakeKeyboardFocus(dialog);
-    } else {
-        chooser.show();
+    // A name that is refused (one that does not exist, for Open) opens the chooser again,
+    // with the name as it was typed.
+    for (;;) {
+        if (dialog) {
+            // What the chooser's show() does, but centred over the window, not under the
+            // pointer.
+            dialog->position(place.x + (place.w - dialog->w()) / 2,
+                             place.y + (place.h - dialog->h()) / 2);
+            ShowAsDialog(dialog, place.owner);
+            Fl::flush();
+            chooser.rescan_keep_filename();
+            if (name)
+                name->take_focus();
+            TakeKeyboardFocus(dialog);
+        } else {
+            chooser.show();
+        }
+        while (chooser.shown())
+            Fl::wait();
+        const char* value = chooser.value();
+        if (!value || !*value)
+            return std::nullopt;
+        // A relative name is in the folder on view, which need not be the working directory.
+        std::string path = value;
+        if (value[0] != '/' && chooser.directory())
+            path = std::string(chooser.directory()) + "/" + value;
+        if (!RefusedInChooser(request, path, place))
+            return path;
     }
-    while (chooser.shown())
-        Fl::wait();
-    const char* value = chooser.value();
-    if (!value || !*value)
-        return std::nullopt;
-    // A relative name is in the folder on view, which need not be the working directory.
-    if (value[0] != '/' && chooser.directory())
-        return std::string(chooser.directory()) + "/" + value;
-    return std::string(value);
 }
 
 } // namespace zod

@@ -183,11 +183,11 @@ void FltkHost::WindowShown(const zod::WindowShown& shown) {
     window.label(shown.title ? shown.title : "");
     window.border(0);
     // The view first: it is drawn first, before the menu bar loads its fonts.
-    int top = shown.menu ? kMenuBarHeight : 0;
+    int top = shown.menu ? kMenuBarRows : 0;
     host.view = new ScreenView(0, top, host.screenW, host.screenH - top);
     if (shown.menu) {
         host.BuildMenu(*shown.menu);
-        host.menuBar = new Fl_Menu_Bar(0, 0, host.screenW, kMenuBarHeight);
+        host.menuBar = new Fl_Menu_Bar(0, 0, host.screenW, kMenuBarRows);
         host.menuBar->textsize(13);
         host.menuBar->box(FL_FLAT_BOX);
         host.menuBar->down_box(FL_FLAT_BOX);
@@ -242,7 +242,7 @@ std::optional<std::string> FltkHost::ShowFileDialog(const FileDialogRequest& req
     Impl& host = *impl_;
     std::optional<std::string> path;
     if (GtkFileDialogAvailable()) {
-        path = RunGtkFileDialog(request, host.lastDirectory, host.Place().owner);
+        path = RunGtkFileDialog(request, host.lastDirectory, host.Place());
     } else {
         path = RunFltkFileChooser(request, host.lastDirectory, host.Place());
     }

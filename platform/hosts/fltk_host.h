@@ -3,7 +3,7 @@
 // from are listed in fltk_parts.h.
 #pragma once
 
-#include "platform/posix/host.h"
+#include "platform/linux/host.h"
 
 #include <memory>
 

@@ -1,8 +1,11 @@
 // The Linux program's start-up: what the C runtime does before WinMain on Windows.
 #include "platform/hosts/fltk_host.h"
 
+#include <X11/Xlib.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -30,6 +33,32 @@ std::string Quoted(const std::string& argument) {
     }
     result.append(2 * backslashes, '\\');
     return result + "\"";
+}
+
+constexpr const char* kUsage =
+    "Usage: zod-edozuv [FILE]\n"
+    "Views TVQ images and BMP files and exports them as BMP files.\n"
+    "FILE is shown at start: a TVQ image when its name ends in .tvq (in any\n"
+    "case), a BMP file otherwise. A name that starts with - is written ./-NAME.\n"
+    "\n"
+    "  -h, --help     print this help\n"
+    "  --version      print the version\n";
+
+// FLTK would end the process with its own terse line; a missing display is the user's to
+// mend, so say which one and how.
+bool DisplayOpens() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display) {
+        XCloseDisplay(display);
+        return true;
+    }
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        std::fprintf(stderr, "zod-edozuv: no display: DISPLAY is not set (start it from a "
+                             "desktop session, or point DISPLAY at an X server)\n");
+    else
+        std::fprintf(stderr, "zod-edozuv: cannot open the display %s\n", name);
+    return false;
 }
 
 // Why `path` cannot be read, or empty. A named pipe or device is not opened for reading:
@@ -67,13 +96,21 @@ bool NamesTvq(const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && (!strcmp(argv[1], "--help") || !strcmp(argv[1], "-h"))) {
-        std::printf("Usage: zod-edozuv [FILE]\n"
-                    "Views TVQ images and BMP files and exports them as BMP files.\n"
-                    "FILE is shown at start: a TVQ image when its name ends in .tvq (in any\n"
-                    "case), a BMP file otherwise.\n");
+    const char* option = argc > 1 && argv[1][0] == '-' && argv[1][1] ? argv[1] : nullptr;
+    if (option && (!strcmp(option, "--help") || !strcmp(option, "-h"))) {
+        std::fputs(kUsage, stdout);
         return 0;
     }
+    if (option && !strcmp(option, "--version")) {
+        std::puts("zod-edozuv " ZOD_VERSION);
+        return 0;
+    }
+    if (option) {
+        std::fprintf(stderr, "zod-edozuv: unknown option %s\n%s", option, kUsage);
+        return 2;
+    }
+    if (!DisplayOpens())
+        return 1;
     // The window shows what a failed import shows; the terminal says why.
     const std::string unreadable = argc > 1 ? WhyUnreadable(argv[1]) : "";
     if (!unreadable.empty())

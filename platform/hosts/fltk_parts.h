@@ -3,7 +3,10 @@
 // the main window, its menu bar, input and which dialog answers.
 #pragma once
 
-#include "platform/posix/host.h"
+#include "common/types.h"
+#include "platform/linux/host.h"
+#include "platform/linux/resources.h"
+#include "platform/linux/screen.h"
 
 #include <FL/Fl_Widget.H>
 
@@ -44,15 +47,19 @@ std::optional<std::string> RunFltkFileChooser(const FileDialogRequest& request,
 
 // Loads GTK on the first call; false when it is not installed or cannot open the display.
 bool GtkFileDialogAvailable();
-// Shows the chooser, modal over `owner` (an X window id), starting in `folder`, and keeps
-// FLTK's windows painted while it is open. The chosen path, or nothing when cancelled.
+// Shows the chooser, modal over `place.owner` (an X window id), starting in `folder`, and
+// keeps FLTK's windows painted while it is open. The chosen path, or nothing when cancelled.
 std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
-                                            const std::string& folder, unsigned long owner);
+                                            const std::string& folder, const DialogPlace& place);
 
-// file_patterns.cpp: what both choosers make of a filter.
+// file_patterns.cpp: what both choosers make of a request.
 
 // The patterns of a filter such as "*.bmp;*.dib", which ";" separates; empty ones are dropped.
 std::vector<std::string> SplitPatterns(const std::string& patterns);
+// When the answer cannot close the chooser (RefuseDialogAnswer), says why in a message box
+// over `place` and returns true: the chooser then keeps asking.
+bool RefusedInChooser(const FileDialogRequest& request, const std::string& answer,
+                      const DialogPlace& place);
 
 // input_method.cpp: keeps FLTK from re-opening the input method whenever one of its own
 // windows (a menu, a message box) goes away. Call once the display is open.

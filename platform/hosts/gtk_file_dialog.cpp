@@ -172,7 +172,8 @@ bool GtkFileDialogAvailable() {
 }
 
 std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
-                                            const std::string& folder, unsigned long owner) {
+                                            const std::string& folder, const DialogPlace& place) {
+    const unsigned long owner = place.owner;
     const Gtk* gtk = LoadGtk();
     if (!gtk)
         return std::nullopt;
@@ -217,26 +218,34 @@ std::optional<std::string> RunGtkFileDialog(const FileDialogRequest& request,
     gtk->show(dialog);
 
     Fl_Event_Dispatch previous = Fl::event_dispatch();
-    Fl::event_dispatch(DropInput);
-    bool focused = false;
-    while (response == kResponseNone) {
-        while (gtk->eventsPending())
-            gtk->mainIteration();
-        if (response != kResponseNone)
-            break;
-        if (!focused)
-            focused = FocusIfViewable(xid);
-        Fl::wait(0.01);
-    }
-    Fl::event_dispatch(previous);
-
     std::optional<std::string> chosen;
-    if (response == kResponseAccept) {
-        if (char* name = gtk->getFilename(dialog)) {
-            chosen = std::string(name);
-            gtk->free(name);
+    for (;;) {
+        Fl::event_dispatch(DropInput);
+        bool focused = false;
+        while (response == kResponseNone) {
+            while (gtk->eventsPending())
+                gtk->mainIteration();
+            if (response != kResponseNone)
+                break;
+            if (!focused)
+                focused = FocusIfViewable(xid);
+            Fl::wait(0.01);
         }
+        Fl::event_dispatch(previous);
+        char* name = response == kResponseAccept ? gtk->getFilename(dialog) : nullptr;
+        if (!name)
+            break;
+        chosen = std::string(name);
+        gtk->free(name);
+        // A name that is refused (one that does not exist, for Open) keeps the chooser open.
+        DialogPlace overChooser = place;
+        overChooser.owner = xid;
+        if (!RefusedInChooser(request, *chosen, overChooser))
+            break;
+        chosen.reset();
+        response = kResponseNone;
     }
+
     gtk->destroy(dialog);
     while (gtk->eventsPending())
         gtk->mainIteration();

@@ -84,17 +84,14 @@ bool HeadlessHost::WaitForInput() {
 }
 
 int HeadlessHost::ShowMessageBox(const MessageBoxRequest& request) {
-    boxes_.push_back(
-        RecordedMessageBox{request.owner, request.text, request.caption, request.type});
+    boxes_.push_back(request);
     return IDOK;
 }
 
 std::optional<std::string> HeadlessHost::ShowFileDialog(const FileDialogRequest& request) {
     dialogs_.push_back(request);
-    if (answers_.empty()) {
-        ++unansweredDialogs_;
+    if (answers_.empty())
         return std::nullopt;
-    }
     std::optional<std::string> answer = std::move(answers_.front());
     answers_.pop_front();
     return answer;

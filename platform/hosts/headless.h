@@ -3,7 +3,9 @@
 // back message boxes and the virtual screen.
 #pragma once
 
-#include "platform/posix/host.h"
+#include "platform/linux/host.h"
+#include "platform/linux/live_handles.h"
+#include "platform/linux/screen.h"
 
 #include <deque>
 #include <functional>
@@ -12,13 +14,6 @@
 #include <vector>
 
 namespace zod {
-
-struct RecordedMessageBox {
-    HWND owner = nullptr;
-    std::string text;
-    std::string caption;
-    UINT type = 0;
-};
 
 class HeadlessHost : public Host {
   public:
@@ -39,12 +34,11 @@ class HeadlessHost : public Host {
     void RequestClose();
 
     HWND MainWindow() const { return mainWindow_; }
-    const std::vector<RecordedMessageBox>& MessageBoxes() const { return boxes_; }
+    const std::vector<MessageBoxRequest>& MessageBoxes() const { return boxes_; }
     const std::vector<FileDialogRequest>& Dialogs() const { return dialogs_; }
     const std::vector<int>& QuitRequests() const { return quits_; }
     int WindowsShown() const { return windowsShown_; }
     bool ScriptRanOut() const { return scriptRanOut_; }
-    int UnansweredDialogs() const { return unansweredDialogs_; }
 
     void ScreenSize(int& width, int& height) override;
     void WindowShown(const zod::WindowShown& shown) override;
@@ -61,11 +55,10 @@ class HeadlessHost : public Host {
     const Menu* menu_ = nullptr;
     std::deque<std::optional<std::string>> answers_;
     std::deque<std::function<void()>> steps_;
-    std::vector<RecordedMessageBox> boxes_;
+    std::vector<MessageBoxRequest> boxes_;
     std::vector<FileDialogRequest> dialogs_;
     std::vector<int> quits_;
     int windowsShown_ = 0;
-    int unansweredDialogs_ = 0;
     bool scriptRanOut_ = false;
 };
 

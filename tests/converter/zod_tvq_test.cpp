@@ -128,7 +128,7 @@ TEST_F(ZodTvq, ExistingOutputIsReplacedOnlyWithForce) {
         bool replaced;
     } cases[] = {
         {"convert in.tvq", 1, false},
-        {"convert --to png in.tvq -o in.bmp", 1, false},
+        {"convert --to bmp in.tvq -o in.bmp", 1, false},
         {"convert --force in.tvq", 0, true},
     };
     Put("in.tvq", TvqBytes(2, 1, {1, 2}));
@@ -152,7 +152,7 @@ TEST_F(ZodTvq, ABadInputIsNamedOnceAndTheOthersAreConverted) {
         {TvqBytes(0, 5, {1}), "zero or negative size"},
         {TvqBytes(3, -1, {1}), "zero or negative size"},
         {TvqBytes(2, 2, {}), "no pixel word"},
-        {TvqBytes(20000, 20000, {1}), "--max-pixels"},
+        {TvqBytes(20000, 20000, {1}), "pixels, more than 268435456"},
     };
     for (const auto& c : cases) {
         Put("a.tvq", good);
@@ -205,7 +205,8 @@ TEST_F(ZodTvq, InfoReportsSizeAndTruncation) {
     EXPECT_EQ(Run("info t.tvq").out, "t.tvq: 3 x 2, 5 of 6 pixel words, truncated\n");
     EXPECT_EQ(Run("info --json t.tvq").out,
               "[\n  {\"file\": \"t.tvq\", \"width\": 3, \"height\": 2, \"words\": 5, "
-              "\"claimed_words\": 6, \"truncated\": true}\n]\n");
+              "\"claimed_words\": 6, \"truncated\": true, \"verdict\": \"plausible\", "
+              "\"refusal\": null}\n]\n");
 }
 
 TEST_F(ZodTvq, AFailedWriteLeavesNoFileBehind) {

@@ -62,6 +62,19 @@ class GuiTest : public ::testing::Test {
                int h = kIntroH) {
         return OnScreen(kScreenW / 2 - w / 2 - 10, kScreenH / 2 - h / 2, w, h, colour);
     }
+    // In the Open chooser: Return on a name that does not exist brings a box over the chooser
+    // ("Open", as Windows names it), whose Return leaves the chooser open.
+    static void ExpectMissingNameRefused(const std::string& name) {
+        auto opens = [] {
+            return Shell("xdotool search --onlyvisible --name '^Open$' | wc -l").substr(0, 1);
+        };
+        Type(name);
+        Key("Return");
+        ASSERT_TRUE(WaitUntil([&] { return opens() == "2"; })) << "no box over the chooser";
+        Key("Return");
+        ASSERT_TRUE(WaitUntil([&] { return opens() == "1"; })) << "the chooser closed";
+    }
+
     ::testing::AssertionResult SampleShown(int factor) {
         return OnScreen(0, kMenuBar.height, kTvqW, kTvqH, SampleAt(factor));
     }
@@ -113,9 +126,11 @@ TEST_F(GuiTest, FirstStartMouseFlowAndACloseRequest) {
     Key("Return");
     ASSERT_TRUE(Shown("About ZOD Edozuv", false));
 
-    // Cancelling the chooser keeps the view.
+    // A name that does not exist keeps the chooser open, after a box that says so; cancelling
+    // it keeps the view.
     Key("alt+i b");
     ASSERT_TRUE(Shown("Open"));
+    ExpectMissingNameRefused(session_.work() + "/missing.bmp");
     Key("Escape");
     ASSERT_TRUE(Shown("Open", false));
 
@@ -162,6 +177,8 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
                 "%*d %d %d %*d %d %d", &x, &y, &w, &h);
     EXPECT_NEAR(x + w / 2, kScreenW / 2, 30);
     EXPECT_NEAR(y + h / 2, kScreenH / 2, 30);
+    ExpectMissingNameRefused(session_.work() + "/missing.tvq");
+    Key("ctrl+a");
     // Completing "S" proves that the filter lists SAMPLE.TVQ.
     Type(session_.work() + "/S");
     Key("Return");
@@ -216,14 +233,25 @@ TEST_F(GuiTest, FileArguments) {
 // from the home folder, shows the installed intro picture.
 TEST_F(GuiTest, InstallLayout) {
     const std::string prefix = session_.home() + "/prefix", share = prefix + "/share";
+    // No update-mime-database here: the install refreshes the caches of its prefix.
     const std::string out = Shell(
         "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >/dev/null && cd " + share +
-        " && desktop-file-validate applications/zod-edozuv.desktop && update-mime-database "
-        "mime && cp " +
-        session_.work() +
+        " && desktop-file-validate applications/zod-edozuv.desktop && cp " + session_.work() +
         "/SAMPLE.TVQ B.TVQ && XDG_DATA_HOME=$PWD gio info "
-        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/*");
+        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/* && ls "
+        "applications/mimeinfo.cache && cat man/man1/zod-tvq.1 && bash -c "
+        "'source bash-completion/completions/zod-tvq && complete -p zod-tvq'");
     EXPECT_NE(out.find("content-type: image/x-tvq"), std::string::npos) << out;
+    EXPECT_NE(out.find("applications/mimeinfo.cache"), std::string::npos) << out;
+    for (const char* manual : {"zod-tvq \\- convert TVQ images", "allow\\-sparse", "\\-\\-dither"})
+        EXPECT_NE(out.find(manual), std::string::npos) << manual;
+    EXPECT_NE(out.find("complete -F _zod_tvq zod-tvq"), std::string::npos) << out;
+    // A component installs its own part alone, as after building only its target.
+    const std::string part = session_.home() + "/part";
+    EXPECT_EQ(Shell("cmake --install " ZOD_BUILD_DIR " --component converter --prefix " + part +
+                    " >/dev/null && cd " + part + " && find . -type f | sort"),
+              "./bin/zod-tvq\n./share/bash-completion/completions/zod-tvq\n"
+              "./share/man/man1/zod-tvq.1\n");
     for (std::string n : {"16", "32", "48", "64", "128", "256"})
         EXPECT_NE(out.find(n + "x" + n + "/apps/zod-edozuv.png: PNG image data, " + n + " x " + n),
                   std::string::npos)
@@ -238,6 +266,30 @@ TEST_F(GuiTest, InstallLayout) {
                            int(ReadLe32(BytesAt(intro, 18))), int(ReadLe32(BytesAt(intro, 22)))));
     SendCloseRequest(FindWindow("ZOD Edozuv"));
     EXPECT_TRUE(Shown("ZOD Edozuv", false));
+}
+
+// The command line is answered before any window: a usage error opens none, and a missing
+// display gets a line of the program's own.
+TEST_F(GuiTest, CommandLineIsAnsweredWithoutAWindow) {
+    const struct {
+        const char* command;
+        const char* says;
+        int status;
+    } cases[] = {
+        {ZOD_PROGRAM " --version", "zod-edozuv " ZOD_VERSION "\n", 0},
+        {ZOD_PROGRAM " -x", "zod-edozuv: unknown option -x\nUsage: zod-edozuv [FILE]", 2},
+        {ZOD_PROGRAM " --level=3", "zod-edozuv: unknown option --level=3\n", 2},
+        {"DISPLAY= " ZOD_PROGRAM, "zod-edozuv: no display: DISPLAY is not set", 1},
+        {"DISPLAY=:65000 " ZOD_PROGRAM " SAMPLE.TVQ",
+         "zod-edozuv: cannot open the display :65000\n", 1},
+    };
+    for (const auto& c : cases) {
+        const std::string out =
+            Shell("cd " + session_.work() + " && " + c.command + " 2>&1; echo \"status $?\"");
+        EXPECT_EQ(out.rfind(c.says, 0), 0u) << c.command << ": " << out;
+        EXPECT_NE(out.find("status " + std::to_string(c.status)), std::string::npos) << out;
+        EXPECT_EQ(FindWindow("ZOD Edozuv"), 0u) << c.command;
+    }
 }
 
 } // namespace

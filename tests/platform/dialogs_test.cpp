@@ -86,5 +86,34 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
     EXPECT_EQ(host.Dialogs()[0].filters.at(1).pattern, "*.tvq;*.TVQ");
 }
 
+// The rule both desktop choosers keep asking by: only an Open dialog that asks for an
+// existing file refuses, and it names what it looked for.
+TEST(FileDialogs, RefuseOnlyMissingFilesWhereTheyMustExist) {
+    TempDir dir;
+    test::WriteFileBytes(dir.File("pic.tvq"), "x");
+    mkdir(dir.File("folder").c_str(), 0700);
+    struct Case {
+        bool save;
+        bool mustExist;
+        std::string answer;
+        std::string refusal;
+    } const cases[] = {
+        {false, true, "pic.tvq", ""},
+        {false, true, "pic", ""}, // the default extension completes it
+        {false, true, "missing.tvq", "missing.tvq\nFile does not exist."},
+        {false, true, "missing", "missing.tvq\nFile does not exist."},
+        {false, true, "folder", "folder.tvq\nFile does not exist."},
+        {false, false, "missing.tvq", ""},
+        {true, false, "missing.bmp", ""},
+    };
+    for (const Case& c : cases) {
+        FileDialogRequest request;
+        request.save = c.save;
+        request.fileMustExist = c.mustExist;
+        request.defaultExtension = "tvq";
+        EXPECT_EQ(RefuseDialogAnswer(request, dir.File(c.answer)), c.refusal) << c.answer;
+    }
+}
+
 } // namespace
 } // namespace zod

@@ -1,5 +1,6 @@
 // Device contexts, bitmaps, BitBlt and GetDIBits. Targets are filled with a sentinel first,
 // so that a stray write anywhere shows.
+#include "common/types.h" // kMenuBarRows
 #include "platform/hosts/headless.h"
 #include "tests/support/gdi_helpers.h"
 
@@ -153,10 +154,10 @@ TEST_F(Gdi, WindowContextClipsToTheClientArea) {
     MemorySurface memory(8, 6, kSentinel);
     FillDc(memory.dc(), 8, 6, Pattern);
     HDC client = GetDC(window);
-    const int right = kScreenW - 5, bottom = kScreenH - kMenuBarHeight - 2;
+    const int right = kScreenW - 5, bottom = kScreenH - kMenuBarRows - 2;
     RECT box{-9, -9, -9, -9};
     EXPECT_EQ(GetClipBox(client, &box), SIMPLEREGION);
-    EXPECT_EQ(Box(box), Box(RECT{0, 0, kScreenW, kScreenH - kMenuBarHeight}));
+    EXPECT_EQ(Box(box), Box(RECT{0, 0, kScreenW, kScreenH - kMenuBarRows}));
     for (POINT p : {POINT{-1, 0}, POINT{0, -1}, POINT{box.right, 0}, POINT{0, box.bottom},
                     POINT{INT_MIN, INT_MIN}}) {
         EXPECT_EQ(SetPixel(client, p.x, p.y, RGB(9, 9, 9)), CLR_INVALID) << p.x << "," << p.y;
@@ -165,7 +166,7 @@ TEST_F(Gdi, WindowContextClipsToTheClientArea) {
     EXPECT_TRUE(BitBlt(client, -3, -4, 8, 6, memory.dc(), 0, 0, SRCCOPY));
     EXPECT_TRUE(BitBlt(client, right, bottom, 8, 6, memory.dc(), 0, 0, SRCCOPY));
     test::ExpectScreen(kScreenW, kScreenH, [&](int x, int y) {
-        const int cy = y - kMenuBarHeight;
+        const int cy = y - kMenuBarRows;
         if (cy >= 0 && x < 5 && cy < 2)
             return Pattern(x + 3, cy + 4);
         return x >= right && cy >= bottom ? Pattern(x - right, cy - bottom) : kSentinel;

@@ -1,4 +1,5 @@
 // Windows and the message queue at their edges, and what BeginPaint erases and clips.
+#include "common/types.h" // kMenuBarRows
 #include "platform/hosts/headless.h"
 #include "tests/support/gdi_helpers.h"
 
@@ -116,7 +117,7 @@ TEST_F(Messages, BeginPaintErasesAndClipsToTheUpdateArea) {
     EXPECT_EQ(Box(proc.clips[0]), Box(want));
     EXPECT_EQ(GetPixel(proc.paints[0].hdc, 0, 0), CLR_INVALID); // released
     test::ExpectScreen(64, 48, [&](int, int y) {
-        return y >= kMenuBarHeight && y < kMenuBarHeight + want.bottom ? 0 : kSentinel;
+        return y >= kMenuBarRows && y < kMenuBarRows + want.bottom ? 0 : kSentinel;
     });
     DestroyWindow(w);
     EXPECT_EQ(LiveResourceHandles(), 0);

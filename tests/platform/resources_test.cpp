@@ -1,34 +1,18 @@
-// The resources built into the Linux program, and the resource-script reader behind them.
-#include "platform/posix/resource_script.h"
-#include "platform/posix/state.h" // FindIconResource, FindCursorResource
+// The resources built into the Linux program, from the resource script.
+#include "platform/linux/resources.h"
+#include "resources/command_ids.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace zod {
 namespace {
-
-// Menu items, one entry each: depth, text, id and grayed.
-std::string Describe(const std::vector<MenuItem>& items, int depth = 0) {
-    std::string out;
-    for (const MenuItem& item : items) {
-        out += std::string(size_t(depth), '>') + item.text + "=" + std::to_string(item.id) +
-               (item.grayed ? "g" : "") + ";";
-        out += Describe(item.items, depth + 1);
-    }
-    return out;
-}
-
-// A menu with `depth` popups, each inside the one before.
-std::string Nested(int depth) {
-    std::string text = "M MENU { ";
-    for (int i = 0; i < depth; ++i)
-        text += "POPUP \"p\" { ";
-    return text + std::string(size_t(depth) + 1, '}');
-}
 
 TEST(Resources, IconAndCursorDecodeWithTheirHotSpot) {
     const Image* cursor = FindCursorResource("tvq_cursor");
@@ -44,44 +28,54 @@ TEST(Resources, IconAndCursorDecodeWithTheirHotSpot) {
     EXPECT_EQ(FindIconResource("TVQ_CURSOR"), nullptr); // kinds are kept apart
 }
 
-// Our own script is read by the menu test of the shell; these are forms it does not use.
-TEST(ResourceScript, ReadsTheSubsetItUses) {
-    const char* text =
-        "#include <winver.h>\n#define X \\\n  1\n/* a\n MENU */ M MENU DISCARDABLE\nbegin "
-        "POPUP \"&P\", GRAYED BEGIN MENUITEM \"x\", 0x10, CHECKED, INACTIVE\nMENUITEM SEPARATOR\n"
-        "POPUP \"say \"\"hi\"\"\\tF1\" { MENUITEM \"c\", 5 /* , GRAYED */ } END end";
-    ResourceScript script;
-    std::string error;
-    ASSERT_TRUE(ParseResourceScript(text, script, &error)) << error;
-    ASSERT_EQ(script.menus.size(), 1u);
-    EXPECT_EQ(script.menus[0].name, "M");
-    EXPECT_EQ(Describe(script.menus[0].popups), "&P=0g;>x=16g;>=0;>say \"hi\"\tF1=0;>>c=5;");
-}
-
-TEST(ResourceScript, RefusesMalformedScripts) {
-    const std::string cases[] = {
-        "M MENU { POPUP \"a\" { } ",           // popup closed, menu not
-        "M MENU { MENUITEM \"a\" 1 }",         // no comma
-        "M MENU { MENUITEM \"a\", ID_X }",     // an id the preprocessor would have made
-        "M MENU { MENUITEM \"a\", 70000 }",    // beyond 16 bits
-        "M MENU { MENUITEM \"a\", 1, BOLD }",  // unknown flag
-        "M MENU { MENUITEM \"a, 1 }",          // string never closed
-        "M MENU /* { MENUITEM \"a\", 1 }",     // comment never closed
-        "A ICON a.ico",                        // unquoted file
-        "1 VERSIONINFO BEGIN BLOCK \"x\" { }", // block never closed
-        "M MENU { MENUITEM \"a\", 1 } \x01",
-        Nested(20), // nesting is limited
+// The menu tables made at build time say what the script says. Read here line by line,
+// with the ids by their names as the program knows them, not by the generator's reading.
+TEST(Resources, MenuTablesMatchTheScript) {
+    const std::map<std::string, int> ids = {
+        {"IDM_EXPORT_TVQ", IDM_EXPORT_TVQ}, {"IDM_EXPORT_BMP", IDM_EXPORT_BMP},
+        {"IDM_ABOUT", IDM_ABOUT},           {"IDM_EXIT", IDM_EXIT},
+        {"IDM_IMPORT_TVQ", IDM_IMPORT_TVQ}, {"IDM_IMPORT_BMP", IDM_IMPORT_BMP},
+        {"IDM_LEVEL1", IDM_LEVEL1},         {"IDM_LEVEL2", IDM_LEVEL2},
+        {"IDM_LEVEL3", IDM_LEVEL3},         {"IDM_LEVEL4", IDM_LEVEL4},
+        {"IDM_LEVEL5", IDM_LEVEL5},
     };
-    for (const std::string& text : cases) {
-        ResourceScript script;
-        script.icons.push_back({"KEEP", "keep.ico"});
-        std::string error;
-        EXPECT_FALSE(ParseResourceScript(text, script, &error)) << text;
-        EXPECT_EQ(error.rfind("line ", 0), 0u) << text << ": " << error;
-        EXPECT_EQ(script.icons.size(), 1u) << text; // untouched on failure
+    std::ifstream script(ZOD_SOURCE_DIR "/resources/zod-edozuv.rc");
+    ASSERT_TRUE(script.is_open());
+    const std::regex popup(R"re(^\s*POPUP\s+"([^"]*)"\s*(//.*)?$)re");
+    const std::regex item(R"re(^\s*MENUITEM\s+"([^"]*)",\s*(\w+)(,\s*GRAYED)?\s*(//.*)?$)re");
+    std::string expected;
+    std::string line;
+    bool inMenu = false;
+    while (std::getline(script, line)) {
+        std::smatch m;
+        if (line.rfind("TVQ_MENU MENU", 0) == 0)
+            inMenu = true;
+        else if (inMenu && line == "END")
+            break;
+        else if (inMenu && std::regex_match(line, m, popup))
+            expected += m[1].str() + ";";
+        else if (inMenu && std::regex_match(line, m, item)) {
+            ASSERT_EQ(ids.count(m[2].str()), 1u) << line;
+            expected += ">" + m[1].str() + "=" + std::to_string(ids.at(m[2].str())) +
+                        (m[3].matched ? "g" : "") + ";";
+        }
     }
-    ResourceScript script;
-    EXPECT_TRUE(ParseResourceScript(Nested(10), script, nullptr)); // within the limit
+    ASSERT_TRUE(inMenu);
+
+    const Menu* menu = FindMenuResource("TVQ_MENU");
+    ASSERT_NE(menu, nullptr);
+    std::string built;
+    for (const MenuItem& bar : menu->popups) {
+        EXPECT_EQ(bar.id, 0) << bar.text;
+        built += bar.text + (bar.grayed ? "g" : "") + ";";
+        for (const MenuItem& entry : bar.items) {
+            EXPECT_TRUE(entry.items.empty()) << entry.text;
+            built +=
+                ">" + entry.text + "=" + std::to_string(entry.id) + (entry.grayed ? "g" : "") + ";";
+        }
+    }
+    EXPECT_EQ(built, expected);
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), '>'), 11);
 }
 
 } // namespace

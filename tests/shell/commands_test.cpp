@@ -1,8 +1,12 @@
 // Menu commands other than the typical run: cancelling, levels off TVQ, the odd ones.
 #include "scenario.h"
+#include "platform/linux/resources.h"
 #include "tests/support/gdi_helpers.h"
 
+#include <algorithm>
+#include <string>
 #include <tuple>
+#include <vector>
 
 namespace zod::test {
 namespace {
@@ -66,7 +70,7 @@ TEST_F(Commands, ABitmapOnViewIsCutOffAndUnchangedByTheLevels) {
         EXPECT_EQ(CurrentExtent.width, 700);
         EXPECT_EQ(CurrentExtent.height, 500);
         ExpectScreen(640, 480, [&](int x, int y) {
-            return y < kMenuBarHeight ? 0u : colour(x, y - kMenuBarHeight);
+            return y < kMenuBarRows ? 0u : colour(x, y - kMenuBarRows);
         });
     };
     Check(expectBitmap);
@@ -96,10 +100,58 @@ TEST_F(Commands, OddCommands) {
     EXPECT_TRUE(host.Dialogs().empty());
     EXPECT_EQ(SettingsContent(), "3");
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
-    const RecordedMessageBox& box = host.MessageBoxes()[0];
+    const MessageBoxRequest& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.caption, "About ZOD Edozuv");
     EXPECT_EQ(box.type, UINT(MB_OK));
-    EXPECT_NE(box.text.find('\n'), std::string::npos);
+    // The program's name and version, then two credit lines.
+    std::vector<std::string> lines(1);
+    for (char c : box.text) {
+        if (c == '\n')
+            lines.emplace_back();
+        else
+            lines.back().push_back(c);
+    }
+    ASSERT_EQ(lines.size(), 3u) << box.text;
+    EXPECT_EQ(lines[0], "ZOD Edozuv 1.0");
+    EXPECT_FALSE(lines[1].empty());
+    EXPECT_FALSE(lines[2].empty());
+}
+
+// Every item the generated menu tables offer reaches a case of the window procedure: chosen
+// as a user would, each opens a dialog or a message box, changes the factor or saves it,
+// which an id the procedure does not handle never does (OddCommands).
+TEST_F(Commands, EveryMenuItemIsHandledByTheWindowProcedure) {
+    StoreSettings("1"); // a factor no level gives, so that every level changes it
+    const Menu* menu = FindMenuResource("TVQ_MENU");
+    ASSERT_NE(menu, nullptr);
+    std::vector<int> ids;
+    for (const MenuItem& popup : menu->popups)
+        for (const MenuItem& item : popup.items)
+            if (!item.grayed)
+                ids.push_back(item.id);
+    // File > Exit ends the run, so it comes last.
+    std::stable_partition(ids.begin(), ids.end(), [](int id) { return id != IDM_EXIT; });
+    ASSERT_EQ(ids.back(), IDM_EXIT);
+
+    using Seen = std::tuple<size_t, size_t, int32_t, std::string>;
+    auto seen = [&] {
+        return Seen{host.Dialogs().size(), host.MessageBoxes().size(), AmplificationFactor,
+                    SettingsContent()};
+    };
+    Seen before;
+    std::vector<int> handled;
+    for (size_t i = 0; i < ids.size(); ++i) {
+        Check([&, i] {
+            if (i > 0 && seen() != before)
+                handled.push_back(ids[i - 1]);
+            before = seen();
+            EXPECT_TRUE(host.ChooseMenuItem(ids[i])) << ids[i];
+        });
+    }
+    Run();
+    if (seen() != before)
+        handled.push_back(ids.back());
+    EXPECT_EQ(handled, ids);
 }
 
 TEST_F(Commands, AnImportedFileThatIsNotABitmapShowsNothing) {
@@ -123,8 +175,9 @@ TEST_F(Commands, AnImportedFileThatIsNotABitmapShowsNothing) {
 namespace zod::test {
 namespace {
 
-// The menu bar as the script builds it, in order, against the window procedure's ids.
-TEST(MenuResource, IsTheTableOfTheWindowProcedure) {
+// The menu bar as the script builds it, in order, with the command ids the window
+// procedure switches on (commands.h); the scenarios above choose items by these ids.
+TEST(MenuResource, ListsTheMenuBarWithTheProgramsCommandIds) {
     const Menu* menu = FindMenuResource("tvq_menu"); // names are case-insensitive
     ASSERT_NE(menu, nullptr);
     using Item = std::tuple<std::string, int, bool>; // "popup > item", id, grayed

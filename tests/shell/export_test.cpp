@@ -1,11 +1,14 @@
 // Export > BMP File at its edges: nothing drawn yet, odd extents, files that exist or
 // cannot be written.
 #include "scenario.h"
+#include "platform/linux/file_creation.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace zod::test {
 namespace {
@@ -44,11 +47,14 @@ struct FailureCase {
     const char* obstacle; // a folder that makes the write fail, or nullptr
 };
 
-// Files in the test folder whose names mark them as the export's temporary files.
+// Files in the test folder whose names mark them as the export's temporary files: "~"
+// and five more characters.
 int TemporaryFiles(const std::string& folder) {
     int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        count += entry.path().string().find(".zod-tmp") != std::string::npos;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        count += name.size() == 6 && name[0] == '~';
+    }
     return count;
 }
 
@@ -73,7 +79,7 @@ TEST_P(FailedExport, IsReportedAndLosesNothing) {
     });
     Run();
     ASSERT_EQ(host.MessageBoxes().size(), 1u);
-    const RecordedMessageBox& box = host.MessageBoxes()[0];
+    const MessageBoxRequest& box = host.MessageBoxes()[0];
     EXPECT_EQ(box.text, "There was an error writing the BMP file");
     EXPECT_EQ(box.caption, "Export Error");
     EXPECT_EQ(box.type, UINT(MB_OK | MB_ICONHAND));
@@ -99,22 +105,46 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"TargetIsAFolder", "folder.bmp", 0, "folder.bmp"}),
     CaseName());
 
-// The temporary file is made where nothing has its name yet: a link planted at the name a
-// fixed scheme would use is never followed, and one export after another both succeed.
+// A link planted at the very name the export is about to create, whatever that name is,
+// is never followed: the file is made only where nothing has the name yet, so the export
+// takes another name, and one export after another both succeed.
 TEST_F(Export, NeverWritesThroughALinkBesideTheTarget) {
     StoreSettings("3");
     WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
     WriteFile("victim", "precious");
-    ASSERT_EQ(symlink(Path("victim").c_str(), Path("out.bmp.zod-tmp").c_str()), 0);
+    std::vector<std::string> planted;
+    WatchFileCreation([&](const char* name) {
+        if (planted.empty() && symlink(Path("victim").c_str(), name) == 0)
+            planted.push_back(name);
+    });
+    ImportTvq("one.tvq");
+    ExportBmp("out.bmp");
+    ImportTvq("one.tvq");
+    ExportBmp("out.bmp");
+    Run();
+    WatchFileCreation(nullptr);
+    ASSERT_EQ(planted.size(), 1u);
+    EXPECT_NE(planted[0], Path("out.bmp"));
+    EXPECT_EQ(std::filesystem::read_symlink(planted[0]).string(), Path("victim"));
+    EXPECT_TRUE(host.MessageBoxes().empty());
+    EXPECT_EQ(ReadFileBytes(Path("victim")), "precious");
+    EXPECT_EQ(Bmp24Pixel(ReadFileBytes(Path("out.bmp")), 0, 0), RGB(93, 93, 93));
+    EXPECT_EQ(TemporaryFiles(Path("")), 1); // the planted link
+}
+
+// One export after another onto the same name: each makes a temporary file of its own and
+// leaves none behind.
+TEST_F(Export, OneAfterAnotherLeaveNoTemporaryFile) {
+    StoreSettings("3");
+    WriteFile("one.tvq", TvqBytes(1, 1, {0xFFFF}));
     ImportTvq("one.tvq");
     ExportBmp("out.bmp");
     ImportTvq("one.tvq");
     ExportBmp("out.bmp");
     Run();
     EXPECT_TRUE(host.MessageBoxes().empty());
-    EXPECT_EQ(ReadFileBytes(Path("victim")), "precious");
     EXPECT_EQ(Bmp24Pixel(ReadFileBytes(Path("out.bmp")), 0, 0), RGB(93, 93, 93));
-    EXPECT_EQ(TemporaryFiles(Path("")), 1); // the planted link
+    EXPECT_EQ(TemporaryFiles(Path("")), 0);
 }
 
 struct ExtentCase {

@@ -7,11 +7,7 @@ namespace zod::test {
 Scenario::Scenario(int width, int height)
     : host(width, height), settings_(dir_.path() + "/config") {
     // Program-wide state starts as a new process has it.
-    CurrentViewMode = VIEW_INTRO;
-    AmplificationFactor = kDefaultAmplificationFactor;
-    CurrentExtent = ImageExtent{0, 0};
-    CurrentPath[0] = SelectedPath[0] = '\0';
-    InstanceHandle = nullptr;
+    ResetProgramState();
     char folder[4096];
     previousFolder_ = getcwd(folder, sizeof folder) ? folder : "/";
     EXPECT_EQ(chdir(dir_.path().c_str()), 0);

@@ -46,7 +46,7 @@ class Scenario : public ::testing::Test {
     void Check(std::function<void()> check) { host.Then(std::move(check)); }
 
     // Client pixel (x, y): the screen under the 18-row menu bar.
-    COLORREF Client(int x, int y) const { return ScreenPixel(x, y + kMenuBarHeight); }
+    COLORREF Client(int x, int y) const { return ScreenPixel(x, y + kMenuBarRows); }
     std::vector<uint32_t> Screen() const;
 
     HeadlessHost host;

@@ -16,7 +16,7 @@ void ExpectSampleOnScreen(int factor) {
     const std::vector<uint32_t> picture = TvqPicture(Sample(), factor);
     for (int y = 0; y <= kHeight; ++y)
         for (int x = 0; x <= kWidth; ++x)
-            ASSERT_EQ(ScreenPixel(x, y + kMenuBarHeight),
+            ASSERT_EQ(ScreenPixel(x, y + kMenuBarRows),
                       x < kWidth && y < kHeight ? picture[size_t(y * kWidth + x)] : 0u)
                 << x << "," << y;
 }

@@ -1,6 +1,6 @@
 #include "gdi_helpers.h"
 
-#include "platform/posix/host.h"
+#include "platform/linux/screen.h"
 
 #include <gtest/gtest.h>
 

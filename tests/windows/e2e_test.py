@@ -7,8 +7,10 @@ lives there), xdotool and python3-xlib. As the Linux GUI tests do, it reads the 
 through Xlib and the files byte by byte. Every wait polls for its condition, with a limit.
 """
 
+import atexit
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -173,8 +175,10 @@ def make_tvq(path, width, height):
 
 
 class Program:
-    def __init__(self, exe, folder):
-        self.process = subprocess.Popen([RUN_WINDOWS_PROGRAM, exe], cwd=folder)
+    def __init__(self, exe, folder, runner=(), launcher=RUN_WINDOWS_PROGRAM):
+        # A session of its own, so that stop() also ends what a runner such as runuser starts.
+        self.process = subprocess.Popen(list(runner) + [launcher, exe], cwd=folder,
+                                        start_new_session=True)
 
     def wait_exit(self):
         wait_for("the program to end", lambda: self.process.poll() is not None)
@@ -182,7 +186,7 @@ class Program:
 
     def stop(self):
         if self.process.poll() is None:
-            self.process.kill()
+            os.killpg(self.process.pid, signal.SIGKILL)
             self.process.wait()
 
 
@@ -219,12 +223,34 @@ def first_start(exe, folder, prefix):
         program.stop()
 
 
-def typical_run(exe, intro_path, folder, prefix):
+def intro_and_place(intro_path):
+    """The intro picture's rows and where it shows: centred, ten pixels to the left."""
     with open(intro_path, "rb") as file:
         intro = read_bmp24(file.read())
     screen = screenshot()
-    # Centred on the screen, ten pixels to the left.
-    intro_at = (len(screen[0]) // 6 - len(intro[0]) // 6 - 10, len(screen) // 2 - len(intro) // 2)
+    return intro, (len(screen[0]) // 6 - len(intro[0]) // 6 - 10, len(screen) // 2 - len(intro) // 2)
+
+
+def intro_on_every_start(exe, intro_path, folder, starts=20):
+    """The intro is part of what the window paints, so no erase that follows the first paint
+    (Wine answers the new window's expose with the window's own pixels) can take it away."""
+    intro, intro_at = intro_and_place(intro_path)
+    for start in range(1, starts + 1):
+        program = Program(exe, folder)
+        try:
+            wait_window("ZOD Edozuv", program)
+            time.sleep(2)
+            if not shows(intro, intro_at):
+                save_screenshot(os.path.join(folder, "screen-at-failure.ppm"))
+                raise Failure("start %d of %d: no intro two seconds after the window maps"
+                              % (start, starts))
+        finally:
+            program.stop()
+    check(True, "the intro shows two seconds after the window maps, %d starts in a row" % starts)
+
+
+def typical_run(exe, intro_path, folder, prefix):
+    intro, intro_at = intro_and_place(intro_path)
 
     width, height = 63, 48  # rows of 189 bytes: BMP rows need padding
     tvq = os.path.join(folder, "sample.tvq")
@@ -263,6 +289,8 @@ def typical_run(exe, intro_path, folder, prefix):
         wait_for("the exported file on view", lambda: shows(at[8], image_at))
         check(True, "Level 1 shows factor 2; the exported file shows as it was written")
         export_past_screen_edges(window, folder, image_at)
+        export_where_nothing_is_drawn(window, folder)
+        export_to_the_longest_path(window, folder)
 
         choose(window, "f", "e")
         program.wait_exit()
@@ -298,6 +326,117 @@ def export_past_screen_edges(window, folder, image_at):
           "and the rest of what the screen shows, black beyond its edges")
 
 
+def export_where_nothing_is_drawn(window, folder):
+    """A TVQ file that is only its header draws nothing: its export is black, not the
+    Save As dialog that covered the view a moment before."""
+    screen = screenshot()
+    width, height = len(screen[0]) // 3, len(screen)
+    tvq = os.path.join(folder, "header-only.tvq")
+    header = bytearray(32)
+    struct.pack_into("<hxxh", header, 4, width, height)
+    with open(tvq, "wb") as file:
+        file.write(bytes(header))
+    exported = os.path.join(folder, "header-only.bmp")
+    choose(window, "i", "t", opens_dialog=True)
+    answer_file_dialog("Open", tvq)
+    choose(window, "e", "b", opens_dialog=True)
+    answer_file_dialog("Save As", exported)
+    wait_for("the exported file", lambda: os.path.exists(exported))
+    with open(exported, "rb") as file:
+        rows = read_bmp24(file.read())
+    check(rows == [bytes(width * 3)] * height, "a file with no pixels exports black, not the dialog")
+
+
+def export_to_the_longest_path(window, folder):
+    """The longest path the program's buffer holds (254 characters) can be written."""
+    long_folder = folder
+    while 254 - len("Z:" + long_folder) - 1 > 120:  # leaves a name of at most 120
+        long_folder = os.path.join(long_folder, "d" * 100)
+    name_length = 254 - len("Z:" + long_folder) - 1
+    exported = os.path.join(long_folder, "l" * (name_length - 4) + ".bmp")
+    os.makedirs(long_folder, exist_ok=True)
+    if len("Z:" + exported) != 254:
+        raise Failure("could not make a path of 254 characters")
+    choose(window, "e", "b", opens_dialog=True)
+    answer_file_dialog("Save As", exported)
+    wait_for("the export", lambda: os.path.exists(exported) or visible_window("Export Error"))
+    check(os.path.exists(exported), "an export to a path of 254 characters works")
+
+
+USER = "zod-e2e"
+
+
+def unprivileged_runner():
+    """A command prefix that runs programs as a user who cannot write a read-only file, with
+    a Wine prefix of that user's own, made here; None (and why) when there is no such user.
+    Root writes any file, so as root the test makes an ordinary user and runs as it."""
+    if os.geteuid() != 0:
+        return [], os.environ["WINEPREFIX"], None
+    if subprocess.run(["id", USER], capture_output=True).returncode != 0:
+        made = subprocess.run(["useradd", "--create-home", "--shell", "/bin/sh", USER],
+                              capture_output=True, text=True)
+        if made.returncode != 0:
+            return None, None, "cannot make a user: " + made.stderr.strip()
+        atexit.register(subprocess.run, ["userdel", "--remove", USER], capture_output=True)
+    prefix = tempfile.mkdtemp(prefix="zod-wine-user-")
+    shutil.chown(prefix, USER)
+    env = ["WINEPREFIX=" + prefix, "WINEDEBUG=-all", "DISPLAY=" + os.environ["DISPLAY"]]
+    if os.environ.get("XAUTHORITY"):  # xvfb-run's cookie, in a folder only root may read
+        cookie = os.path.join(prefix, "Xauthority")
+        shutil.copy(os.environ["XAUTHORITY"], cookie)
+        shutil.chown(cookie, USER)
+        env.append("XAUTHORITY=" + cookie)
+    runner = ["runuser", "-u", USER, "--", "env"] + env
+    subprocess.run(runner + ["wineserver", "-p"], check=True)
+    subprocess.run(runner + ["wineboot", "-i"], stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=True)
+    return runner, prefix, None
+
+
+def read_only_files_are_kept(exe, intro_path):
+    """A read-only BMP and a read-only RARURI.ini are refused, as Windows refuses them."""
+    runner, prefix, why_not = unprivileged_runner()
+    if runner is None:
+        print("SKIPPED: read-only files as an unprivileged user:", why_not)
+        return
+    folder = tempfile.mkdtemp(prefix="zod-e2e-user-")
+    try:
+        shutil.copy(intro_path, os.path.join(folder, "intro.bmp"))
+        kept = os.path.join(folder, "kept.bmp")
+        for path, content in ((kept, b"old"), (settings_path(prefix), b"3")):
+            with open(path, "wb") as file:
+                file.write(content)
+            os.chmod(path, 0o444)
+        # The user's own copies: the build tree need not be open to other users.
+        for source in (exe, RUN_WINDOWS_PROGRAM):
+            shutil.copy(source, folder)
+        if runner:
+            shutil.chown(folder, USER)  # the user may make files beside kept.bmp
+            shutil.chown(settings_path(prefix), USER)
+        program = Program(os.path.join(folder, os.path.basename(exe)), folder, runner,
+                          os.path.join(folder, os.path.basename(RUN_WINDOWS_PROGRAM)))
+        try:
+            window = wait_window("ZOD Edozuv", program)
+            choose(window, "e", "b", opens_dialog=True)
+            answer_file_dialog("Save As", kept)
+            press(wait_for('"Export Error"', lambda: visible_window("Export Error"), 20), "Return")
+            wait_for('"Export Error" to close', lambda: not visible_window("Export Error"))
+            choose(window, "c", "5")
+            choose(window, "f", "e", opens_dialog=True)
+            press(wait_for('"Update Error"', lambda: visible_window("Update Error"), 20), "Return")
+            program.wait_exit()
+        finally:
+            program.stop()
+        with open(kept, "rb") as file:
+            check(file.read() == b"old", 'an export onto a read-only file: "Export Error"')
+        check(read_settings(prefix) == b"3", 'a read-only RARURI.ini at Exit: "Update Error"')
+    finally:
+        if runner:
+            subprocess.run(runner + ["wineserver", "-k"])
+            shutil.rmtree(prefix, ignore_errors=True)
+        shutil.rmtree(folder, ignore_errors=True)
+
+
 def main():
     exe, intro_path = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     prefix = os.environ["WINEPREFIX"]
@@ -309,7 +448,9 @@ def main():
     try:
         settings_cannot_be_created(exe, folder, prefix)
         first_start(exe, folder, prefix)
+        intro_on_every_start(exe, intro_path, folder)
         typical_run(exe, intro_path, folder, prefix)
+        read_only_files_are_kept(exe, intro_path)
     except Failure as failure:
         print("FAILED:", failure, "(files kept in %s)" % folder)
         return 1

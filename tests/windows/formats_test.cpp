@@ -2,7 +2,7 @@
 // logic in depth; these prove it holds on a genuine memory device context, with GDI's own
 // clip box. That Windows' own loader reads the files written, the end-to-end test shows.
 #include "formats/bmp_writer.h"
-#include "formats/tvq_reader.h"
+#include "formats/tvq_draw.h"
 
 #include "tests/support/image_files.h"
 #include "tests/support/memory_surface.h"

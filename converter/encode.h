@@ -1,0 +1,23 @@
+// Encoding one picture as a TVQ file, streamed a band of rows at a time.
+#pragma once
+
+#include "converter/progress.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zod::tvq {
+
+struct EncodeSettings {
+    int32_t factor; // at least 1
+    bool dither;    // Floyd-Steinberg error diffusion
+    bool force;
+    bool sync;
+};
+
+// Writes `output` ("-": standard output) from the picture `input` ("-": standard input),
+// or leaves it as it was and gives the reason.
+bool EncodePicture(const std::string& input, const std::string& output,
+                   const EncodeSettings& settings, Progress& progress, std::string* reason);
+
+} // namespace zod::tvq
