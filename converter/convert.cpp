@@ -56,7 +56,8 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return false;
     }
     OpenedTvq tvq;
-    if (!OpenTvqFile(input.c_str(), &tvq.file)) {
+    FILE* file = OpenRegularFile(input);
+    if (!file || !AdoptTvqFile(file, &tvq.file)) {
         *reason = "cannot read the file";
         return false;
     }

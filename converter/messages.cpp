@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zod::tvq {
 
@@ -51,7 +49,7 @@ void ExitFailingOnLostOutput() {
     if (flushFailed || ferror(stdout)) {
         fprintf(stderr, "zod-tvq: cannot write to standard output: %s\n",
                 error ? strerror(error) : "a write failed");
-        _exit(1);
+        std::_Exit(1);
     }
 }
 
@@ -127,17 +125,6 @@ std::string JsonNameFields(const std::string& key, std::string_view name) {
         if (Utf8Length(name, i) == 0)
             return fields + ", \"" + key + "_bytes\": \"" + Base64(name) + "\"";
     return fields;
-}
-
-const char* FileKind(unsigned mode) {
-    return S_ISREG(mode)    ? "a regular file"
-           : S_ISDIR(mode)  ? "a folder"
-           : S_ISFIFO(mode) ? "a named pipe"
-           : S_ISCHR(mode)  ? "a character device"
-           : S_ISBLK(mode)  ? "a block device"
-           : S_ISSOCK(mode) ? "a socket"
-           : S_ISLNK(mode)  ? "a symbolic link"
-                            : "not a regular file";
 }
 
 void CheckStandardOutputAtExit() {

@@ -20,6 +20,7 @@ std::string JsonString(std::string_view text);
 std::string JsonNameFields(const std::string& key, std::string_view name);
 
 // What kind of file `mode` (from stat) is, for a message: "a named pipe", "a folder"...
+// (Linux; Windows names kinds from its own calls, in file_facts_windows.cpp)
 const char* FileKind(unsigned mode);
 
 // The length of the UTF-8 sequence at text[at], or 0 when it is not one.

@@ -2,8 +2,12 @@
 // target, FlushFileBuffers, then MoveFileExW with MOVEFILE_WRITE_THROUGH, and
 // MOVEFILE_REPLACE_EXISTING only when replacing was asked for, so that without it a file
 // that appeared meanwhile is never replaced. A read-only target is refused even then.
-// Ctrl+C, Ctrl+Break and closing the console remove the temporary file.
+// Ctrl+C, Ctrl+Break and closing the console remove the temporary file. A file is known by
+// its volume serial number and file index, whatever name reaches it.
 #include "converter/safe_output.h"
+
+#include "converter/file_facts_windows.h"
+#include "converter/messages.h"
 #include "converter/utf8_path.h"
 
 #include <windows.h>
@@ -63,6 +67,46 @@ bool IsReadOnly(const std::wstring& path) {
 
 } // namespace
 
+std::vector<FileIdentity> IdentitiesOf(const std::vector<std::string>& paths) {
+    std::vector<FileIdentity> identities;
+    for (const std::string& path : paths) {
+        HANDLE file = OpenForFacts(path, 0);
+        if (file == INVALID_HANDLE_VALUE)
+            continue;
+        FileIdentity identity{};
+        uint64_t size = 0;
+        std::string kind;
+        if (RegularFileFacts(file, &identity, &size, &kind))
+            identities.push_back(identity);
+        CloseHandle(file);
+    }
+    return identities;
+}
+
+std::string OutputRefusal(const std::string& target, const std::vector<FileIdentity>& inputs) {
+    HANDLE file = OpenForFacts(target, 0);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return ""; // nothing there yet
+        // Something is there that cannot even be looked at (CON without a console, say).
+        return Printable(target) + " cannot be examined (" + SystemMessage(code) +
+               "); not replaced";
+    }
+    FileIdentity identity{};
+    uint64_t size = 0;
+    std::string kind;
+    const bool regular = RegularFileFacts(file, &identity, &size, &kind);
+    CloseHandle(file);
+    const std::string name = Printable(target);
+    if (!regular)
+        return name + " is " + kind + ", not a regular file; not replaced";
+    for (const FileIdentity& input : inputs)
+        if (input.device == identity.device && input.inode == identity.inode)
+            return name + " is an input (the same file); not replaced";
+    return "";
+}
+
 SafeOutput::~SafeOutput() {
     Abandon();
 }
@@ -72,9 +116,19 @@ bool SafeOutput::Fail(const std::string& what) {
     return false;
 }
 
-bool SafeOutput::Create(const std::string& target) {
+bool SafeOutput::Refused() {
+    const std::string refusal = OutputRefusal(target_, inputs_);
+    if (!refusal.empty())
+        error_ = refusal;
+    return !refusal.empty();
+}
+
+bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>& inputs) {
     Abandon();
     target_ = target;
+    inputs_ = inputs;
+    if (Refused())
+        return false;
     if (IsReadOnly(Wide(target))) {
         error_ = target + " is read-only";
         return false;
@@ -108,11 +162,16 @@ bool SafeOutput::Create(const std::string& target) {
     return Fail("cannot create a file in " + folder.string());
 }
 
-bool SafeOutput::AttachStandardOutput() {
+void SafeOutput::Attach(int fd) {
     Abandon();
+    target_ = "the output";
+    fd_ = fd;
+    attached_ = true;
+}
+
+bool SafeOutput::AttachStandardOutput() {
+    Attach(_fileno(stdout));
     target_ = "standard output";
-    standardOutput_ = true;
-    fd_ = _fileno(stdout);
     _setmode(fd_, _O_BINARY);
     return true;
 }
@@ -161,10 +220,8 @@ bool SafeOutput::WritePieces(iovec* pieces, int count) {
 }
 
 bool SafeOutput::Commit(bool replace, bool sync) {
-    if (standardOutput_) {
-        fd_ = -1;
+    if (attached_)
         return true; // every write was checked
-    }
     HANDLE file = HANDLE(_get_osfhandle(fd_));
     if (sync && !FlushFileBuffers(file))
         return Fail("cannot write " + target_);
@@ -173,6 +230,9 @@ bool SafeOutput::Commit(bool replace, bool sync) {
     if (_close(fd) != 0)
         return Fail("cannot write " + target_);
     const std::wstring target = Wide(target_);
+    // What appeared at the name meanwhile is looked at once more just before it is replaced.
+    if (Refused())
+        return false;
     // Windows refuses to replace a read-only file; so does Wine's MoveFileExW only sometimes.
     if (IsReadOnly(target)) {
         error_ = target_ + " is read-only";
@@ -196,11 +256,9 @@ bool SafeOutput::Commit(bool replace, bool sync) {
 }
 
 void SafeOutput::Abandon() {
-    if (standardOutput_)
-        fd_ = -1;
-    standardOutput_ = false;
-    if (fd_ >= 0)
+    if (fd_ >= 0 && !attached_)
         _close(fd_);
+    attached_ = false;
     fd_ = -1;
     if (!temporary_.empty()) {
         DeleteFileW(Wide(temporary_).c_str());

@@ -5,6 +5,7 @@
 #include "formats/tvq_decode.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace zod::tvq {
@@ -20,6 +21,10 @@ struct TvqFacts {
 // missing, unreadable, not a regular file or shorter than the size fields. A named pipe or
 // device is refused before anything is read from it, so that it cannot stall a batch.
 bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason);
+
+// `path` open for reading, or nullptr when it is not a regular file; a named pipe is not
+// waited on. Unlike the core's OpenTvqFile, it takes UTF-8 names on Windows too.
+FILE* OpenRegularFile(const std::string& path);
 
 // The facts of a file of `fileBytes` bytes that starts with `header`.
 TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes);

@@ -6,6 +6,7 @@
 #include "tests/support/image_files.h"
 
 #include <string>
+#include <vector>
 
 namespace zod::test {
 
@@ -40,5 +41,19 @@ struct SavedFactorCase {
 };
 inline const SavedFactorCase kSavedFactorCases[] = {
     {nullptr, 3}, {"8\n", 8}, {"  -2 trailing", -2}, {"none", 3}, {"100", 100}};
+
+// Outputs that are an input under another name, refused even with --force; `link`, when
+// given, is made first as a hard link to in.tvq.
+struct SameFileCase {
+    const char* name;
+    std::vector<std::string> args; // after "convert --force"
+    const char* link;
+};
+inline const SameFileCase kSameFileCases[] = {
+    {"itself as -o", {"-o", "self.bmp", "self.bmp"}, "self.bmp"},
+    {"a TVQ named .bmp, written beside itself", {"photo.bmp"}, "photo.bmp"},
+    {"a hard link as -o", {"-o", "other.bmp", "in.tvq"}, "other.bmp"},
+    {"a later input as an earlier one's output", {"in.tvq", "in.bmp"}, "in.bmp"},
+};
 
 } // namespace zod::test

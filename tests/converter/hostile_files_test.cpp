@@ -2,6 +2,7 @@
 // name, inputs that are named pipes, signals in the middle of a conversion, and names that
 // are not text.
 #include "converter/safe_output.h"
+#include "tests/converter/cases.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -124,17 +125,7 @@ TEST_F(Hostile, ForceReplacesOnlyRegularFiles) {
 }
 
 TEST_F(Hostile, NoOutputIsAnInputUnderAnyName) {
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        const char* link; // made as a hard link to in.tvq first, or nullptr
-    } cases[] = {
-        {"itself as -o", {"-o", "self.bmp", "self.bmp"}, "self.bmp"},
-        {"a TVQ named .bmp, written beside itself", {"photo.bmp"}, "photo.bmp"},
-        {"a hard link as -o", {"-o", "other.bmp", "in.tvq"}, "other.bmp"},
-        {"a later input as an earlier one's output", {"in.tvq", "in.bmp"}, "in.bmp"},
-    };
-    for (const auto& c : cases) {
+    for (const SameFileCase& c : kSameFileCases) {
         SCOPED_TRACE(c.name);
         Put("in.tvq", tvq);
         if (c.link) {

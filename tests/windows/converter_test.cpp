@@ -249,6 +249,59 @@ TEST_F(ZodTvqExe, EncodesPicturesReadByWic) {
     EXPECT_EQ(wrong, 0);
 }
 
+// The Linux tests' table: the same file is known by its volume and file index.
+TEST_F(ZodTvqExe, NoOutputIsAnInputUnderAnyName) {
+    const std::string tvq = TvqBytes(2, 2, {1, 2, 3, 4});
+    for (const SameFileCase& c : kSameFileCases) {
+        SCOPED_TRACE(c.name);
+        Put(L"in.tvq", tvq);
+        const fs::path link = c.link ? Work() / c.link : fs::path();
+        if (c.link) {
+            ASSERT_TRUE(CreateHardLinkW(link.c_str(), (Work() / L"in.tvq").c_str(), nullptr));
+        }
+        std::wstring arguments = L"convert --force";
+        for (const std::string& arg : c.args)
+            arguments += L" " + fs::path(arg).wstring();
+        const Result r = Run(arguments);
+        EXPECT_EQ(r.status, 1u);
+        EXPECT_NE(r.err.find("is an input"), std::string::npos) << r.err;
+        EXPECT_EQ(Read(L"in.tvq"), tvq);
+        if (c.link)
+            fs::remove(link);
+    }
+}
+
+// A device, a folder or a pipe where the output goes is refused, --force or not.
+TEST_F(ZodTvqExe, ForceReplacesOnlyRegularFiles) {
+    Put(L"in.tvq", TvqBytes(2, 2, {1, 2, 3, 4}));
+    fs::create_directory(Work() / L"in.bmp");
+    const std::wstring pipeName =
+        L"\\\\.\\pipe\\zod-tvq-test-" + std::to_wstring(GetCurrentProcessId());
+    HANDLE pipe = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE,
+                                   PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    const struct {
+        std::wstring arguments;
+        const char* refusal;
+    } cases[] = {
+        {L"-o NUL --to bmp in.tvq", "NUL is a device, not a regular file"},
+        {L"in.tvq", "in.bmp is a folder, not a regular file"},
+        {L"--to bmp -o " + pipeName + L" in.tvq", "is a pipe, not a regular file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        const Result r = Run(L"convert --force " + c.arguments);
+        EXPECT_EQ(r.status, 1u);
+        EXPECT_NE(r.err.find(c.refusal), std::string::npos) << r.err;
+    }
+    CloseHandle(pipe);
+    EXPECT_TRUE(fs::is_directory(Work() / L"in.bmp"));
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(Work()))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1) << "nothing is left beside the input";
+}
+
 TEST_F(ZodTvqExe, RefusalsAndUsageAsOnLinux) {
     Put(L"notes.tvq", "Dear diary, today the build was green and the tea was hot.");
     Result r = Run(L"convert notes.tvq");

@@ -1,0 +1,57 @@
+// ReadTvqFacts with POSIX calls; tvq_file_windows.cpp is Windows' own.
+#include "converter/tvq_input.h"
+
+#include "converter/messages.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zod::tvq {
+
+bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason) {
+    reason->clear();
+    // Without O_NONBLOCK, opening a named pipe waits for a writer, forever.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *reason = strerror(errno);
+        return false;
+    }
+    struct stat status;
+    uint8_t header[kTvqSizeFieldsBytes];
+    if (fstat(fd, &status) != 0) {
+        *reason = strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+        *reason = std::string("is ") + FileKind(status.st_mode) + ", not a regular file";
+    } else {
+        const ssize_t got = pread(fd, header, sizeof header, 0);
+        if (got < 0)
+            *reason = strerror(errno);
+        else if (size_t(got) != sizeof header)
+            *reason = "shorter than the size fields";
+        else
+            *facts = FactsOf(header, uint64_t(status.st_size));
+        facts->device = uint64_t(status.st_dev);
+        facts->inode = uint64_t(status.st_ino);
+    }
+    close(fd);
+    return reason->empty();
+}
+
+FILE* OpenRegularFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat status;
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0)
+            close(fd);
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "rb"); // O_NONBLOCK means nothing to a regular file
+    if (!file)
+        close(fd);
+    return file;
+}
+
+} // namespace zod::tvq
