@@ -56,7 +56,8 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return false;
     }
     OpenedTvq tvq;
-    FILE* file = OpenRegularFile(input);
+    std::string unused; // ReadTvqFacts has looked already
+    FILE* file = OpenRegularFile(input, &unused);
     if (!file || !AdoptTvqFile(file, &tvq.file)) {
         *reason = "cannot read the file";
         return false;

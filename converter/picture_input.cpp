@@ -1,6 +1,6 @@
 #include "converter/picture_input.h"
 
-#include "converter/messages.h"
+#include "converter/tvq_input.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <spng.h>
@@ -8,9 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace zod::tvq {
@@ -197,29 +194,6 @@ class PixbufInput : public PictureInput {
     GdkPixbuf* pixbuf_ = nullptr;
     int32_t row_ = 0;
 };
-
-// A named pipe or device would stall a batch, so only regular files are opened; without
-// O_NONBLOCK, opening a pipe waits for a writer.
-FILE* OpenRegularFile(const std::string& path, std::string* reason) {
-    reason->clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return nullptr;
-    struct stat status;
-    if (fstat(fd, &status) != 0)
-        *reason = strerror(errno);
-    else if (!S_ISREG(status.st_mode))
-        *reason = std::string("is ") + FileKind(status.st_mode) + ", not a regular file";
-    if (!reason->empty()) {
-        close(fd);
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    FILE* file = fdopen(fd, "rb");
-    if (!file)
-        close(fd);
-    return file;
-}
 
 } // namespace
 

@@ -2,10 +2,14 @@
 // whatever codecs the system has), converted by WIC to 8-bit RGBA, not premultiplied.
 #include "converter/picture_input.h"
 #include "converter/standard_streams.h"
+#include "converter/tvq_input.h"
 #include "converter/utf8_path.h"
 
 #include <windows.h>
 #include <wincodec.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace zod::tvq {
 
@@ -105,6 +109,14 @@ std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSi
     std::string name = path;
     if (IsStandardStream(path) && (name = StandardInputPath(reason)).empty())
         return nullptr;
+    // A device or a pipe is refused before WIC reads from it, as on Linux.
+    FILE* file = OpenRegularFile(name, reason);
+    if (!file) {
+        if (reason->empty())
+            *reason = strerror(errno);
+        return nullptr;
+    }
+    fclose(file);
     auto picture = std::make_unique<WicInput>();
     if (!picture->Open(PathOf(name).wstring(), maxSide, reason))
         return nullptr;

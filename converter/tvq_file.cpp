@@ -40,15 +40,22 @@ bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason)
     return reason->empty();
 }
 
-FILE* OpenRegularFile(const std::string& path) {
+FILE* OpenRegularFile(const std::string& path, std::string* reason) {
+    reason->clear();
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
     struct stat status;
-    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (fd >= 0)
-            close(fd);
+    if (fstat(fd, &status) != 0)
+        *reason = strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        *reason = std::string("is ") + FileKind(status.st_mode) + ", not a regular file";
+    if (!reason->empty()) {
+        close(fd);
         return nullptr;
     }
-    FILE* file = fdopen(fd, "rb"); // O_NONBLOCK means nothing to a regular file
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, "rb");
     if (!file)
         close(fd);
     return file;

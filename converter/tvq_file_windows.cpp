@@ -52,7 +52,8 @@ bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason)
     return reason->empty();
 }
 
-FILE* OpenRegularFile(const std::string& path) {
+FILE* OpenRegularFile(const std::string& path, std::string* reason) {
+    reason->clear();
     FILE* file = fopen(path.c_str(), "rb"); // UTF-8 names: main_windows.cpp
     if (!file)
         return nullptr;
@@ -60,6 +61,7 @@ FILE* OpenRegularFile(const std::string& path) {
     uint64_t size = 0;
     std::string kind;
     if (!RegularFileFacts(HANDLE(_get_osfhandle(_fileno(file))), &identity, &size, &kind)) {
+        *reason = "is " + kind + ", not a regular file";
         fclose(file);
         return nullptr;
     }

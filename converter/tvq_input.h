@@ -22,9 +22,10 @@ struct TvqFacts {
 // device is refused before anything is read from it, so that it cannot stall a batch.
 bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason);
 
-// `path` open for reading, or nullptr when it is not a regular file; a named pipe is not
-// waited on. Unlike the core's OpenTvqFile, it takes UTF-8 names on Windows too.
-FILE* OpenRegularFile(const std::string& path);
+// `path` open for reading, or nullptr with `reason` (empty: see errno) when it cannot be
+// opened or is not a regular file; a named pipe or device is not waited on, so it cannot
+// stall a batch. Unlike the core's OpenTvqFile, it takes UTF-8 names on Windows too.
+FILE* OpenRegularFile(const std::string& path, std::string* reason);
 
 // The facts of a file of `fileBytes` bytes that starts with `header`.
 TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes);

@@ -302,6 +302,27 @@ TEST_F(ZodTvqExe, ForceReplacesOnlyRegularFiles) {
     EXPECT_EQ(files, 1) << "nothing is left beside the input";
 }
 
+// Devices and folders as inputs are refused before anything is read from them.
+TEST_F(ZodTvqExe, OnlyRegularFilesAreRead) {
+    fs::create_directory(Work() / L"folder.tvq");
+    const struct {
+        const wchar_t* arguments;
+        const char* refusal;
+    } cases[] = {
+        {L"info NUL", "NUL: is a device, not a regular file"},
+        {L"convert --force -o out.bmp NUL", "NUL: is a device, not a regular file"},
+        {L"encode --force -o out.tvq NUL", "NUL: is a device, not a regular file"},
+        {L"info folder.tvq", "folder.tvq: is a folder, not a regular file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        const Result r = Run(c.arguments);
+        EXPECT_EQ(r.status, 1u);
+        EXPECT_NE(r.err.find(c.refusal), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(Exists(L"out.bmp") || Exists(L"out.tvq"));
+}
+
 TEST_F(ZodTvqExe, RefusalsAndUsageAsOnLinux) {
     Put(L"notes.tvq", "Dear diary, today the build was green and the tea was hot.");
     Result r = Run(L"convert notes.tvq");
