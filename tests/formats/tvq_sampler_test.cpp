@@ -56,7 +56,9 @@ TEST(TvqSampler, MakesThePictureShrunkByTheRuleFedAnyWay) {
         {7, 900, 3000, false, {1, 128}},      // tall, short
         {50, 50, 1, false, {10, 10}},         // one word
         {50, 50, 0, true, {5, 5}},            // one lone byte
-        {33, 17, 600, false, {32, 16}},       // the short end inside a sampled row
+        {33, 17, 600, false, {32, 16}},       // longer than the picture
+        {10, 10, 55, true, {5, 5}},           // a lone byte inside a sampled row
+        {10, 10, 64, false, {5, 5}},          // the end inside a sampled row
         {9, 4, 36, false, {12, 10}},          // enlarged: rows and pixels repeat
     };
     const Feeding feedings[] = {{1, false}, {3, false}, {4096, false},
