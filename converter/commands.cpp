@@ -3,6 +3,8 @@
 #include "converter/cli_rules.h"
 #include "converter/convert.h"
 #include "converter/encode.h"
+#include "converter/messages.h"
+#include "converter/safe_output.h"
 #include "converter/standard_streams.h"
 #include "converter/tvq_input.h"
 #include "converter/verdict.h"
@@ -22,13 +24,14 @@ namespace zod::tvq {
 namespace {
 
 int UsageError(const std::string& message) {
-    fprintf(stderr, "zod-tvq: %s\n", message.c_str());
+    fprintf(stderr, "zod-tvq: %s\n", Printable(message).c_str());
     return kUsageError;
 }
 
 void Report(Progress& progress, const std::string& file, const std::string& reason) {
     progress.Clear();
-    fprintf(stderr, "zod-tvq: %s: %s\n", InputName(file).c_str(), reason.c_str());
+    fprintf(stderr, "zod-tvq: %s: %s\n", Printable(InputName(file)).c_str(),
+            Printable(reason).c_str());
 }
 
 bool OutputIsFolder(const std::string& output) {
@@ -108,6 +111,7 @@ int RunConvert(const Options& options) {
 
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     Converter converter(settings, progress);
+    converter.ProtectInputs(IdentitiesOf(options.files));
     auto beside = [&](const std::string& input) { return OutputBeside(input, "", settings.png); };
     auto one = [&](const std::string& input, const std::string& output, std::string* reason) {
         std::string path = input;
@@ -151,10 +155,10 @@ int RunInfo(const Options& options) {
             ReadTvqFacts(path, &facts, &reason);
         const std::string name = InputName(input);
         if (!read) {
-            fprintf(stderr, "zod-tvq: %s: %s\n", name.c_str(), reason.c_str());
+            fprintf(stderr, "zod-tvq: %s: %s\n", Printable(name).c_str(), reason.c_str());
             ++failures;
             if (options.json)
-                json += (json.empty() ? "  {\"file\": " : ",\n  {\"file\": ") + JsonString(name) +
+                json += (json.empty() ? "  {" : ",\n  {") + JsonNameFields("file", name) +
                         ", \"error\": " + JsonString(reason) + "}";
             continue;
         }
@@ -162,7 +166,7 @@ int RunInfo(const Options& options) {
         const TvqVerdict verdict = VerdictOf(facts);
         const std::string refusal = VerdictMessage(verdict, facts);
         if (!refusal.empty()) {
-            fprintf(stderr, "zod-tvq: %s: %s\n", name.c_str(), refusal.c_str());
+            fprintf(stderr, "zod-tvq: %s: %s\n", Printable(name).c_str(), refusal.c_str());
             ++failures;
         }
         if (options.json) {

@@ -1,6 +1,7 @@
 #include "converter/convert.h"
 
 #include "converter/encoders.h"
+#include "converter/messages.h"
 #include "converter/tvq_input.h"
 #include "converter/verdict.h"
 #include "converter/utf8_path.h"
@@ -43,11 +44,15 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     *reason = ConvertRefusal(facts, settings_.maxPixels, settings_.allowSparse);
     if (!reason->empty())
         return false;
-    std::error_code ignored;
     const bool toStream = output == "-";
+    inputs_.push_back({facts.device, facts.inode});
+    *reason = toStream ? "" : OutputRefusal(output, inputs_);
+    if (!reason->empty())
+        return false;
+    std::error_code ignored;
     if (!toStream && !settings_.force &&
         fs::symlink_status(PathOf(output), ignored).type() != fs::file_type::not_found) {
-        *reason = output + " exists; --force replaces it";
+        *reason = Printable(output) + " exists; --force replaces it";
         return false;
     }
     OpenedTvq tvq;
@@ -55,9 +60,22 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         *reason = "cannot read the file";
         return false;
     }
-
     SafeOutput out;
-    const ImageExtent extent = tvq.file.extent;
+    if (toStream ? !out.AttachStandardOutput() : !out.Create(output, inputs_)) {
+        *reason = out.Error();
+        return false;
+    }
+    if (!Encode(tvq.file, out, reason))
+        return false;
+    if (!out.Commit(settings_.force, settings_.sync)) {
+        *reason = out.Error();
+        return false;
+    }
+    return true;
+}
+
+bool Converter::Encode(TvqFile& tvq, SafeOutput& out, std::string* reason) {
+    const ImageExtent extent = tvq.extent;
     auto encoder = settings_.png ? MakePngEncoder(extent, out) : MakeBmpEncoder(extent, out);
     const RowLayout layout = encoder->Layout();
     if (!table_ || tableBgr_ != layout.bgr) {
@@ -77,8 +95,8 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     auto fill = [&](int band, uint8_t* bytes) {
         int32_t count;
         const int32_t first = rowsOf(band, &count);
-        TvqRowsToTriples(&tvq.file, *table_, first, count, bytes, layout.stride);
-        return !tvq.file.readFailed;
+        TvqRowsToTriples(&tvq, *table_, first, count, bytes, layout.stride);
+        return !tvq.readFailed;
     };
     auto empty = [&](int band, uint8_t* bytes) {
         int32_t count;
@@ -87,11 +105,11 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return encoder->WriteRows(bytes, count);
     };
 
-    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output)) && encoder->Start();
+    bool ok = encoder->Start();
     ok = ok && pipeline_.Run(bands, size_t(bandRows) * layout.stride, fill, empty);
-    ok = ok && encoder->Finish() && out.Commit(settings_.force, settings_.sync);
+    ok = ok && encoder->Finish();
     if (!ok)
-        *reason = tvq.file.readFailed ? "the file could not be read to its end" : encoder->Error();
+        *reason = tvq.readFailed ? "the file could not be read to its end" : encoder->Error();
     if (!ok && reason->empty())
         *reason = "out of memory"; // the pipeline's buffers or thread
     return ok;

@@ -3,10 +3,12 @@
 
 #include "converter/band_pipeline.h"
 #include "converter/progress.h"
+#include "converter/safe_output.h"
 #include "formats/tvq_decode.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zod::tvq {
 
@@ -26,9 +28,14 @@ std::string OutputBeside(const std::string& input, const std::string& folder, bo
 class Converter {
   public:
     Converter(const ConvertSettings& settings, Progress& progress);
+    // No output may be one of these files, whatever its name.
+    void ProtectInputs(std::vector<FileIdentity> inputs) { inputs_ = std::move(inputs); }
     // Writes `output` ("-": standard output) from `input`, or leaves it as it was and
     // gives the reason.
     bool Convert(const std::string& input, const std::string& output, std::string* reason);
+    // Writes the image of an open TVQ file into `out`, which is left to the caller to commit
+    // or abandon; false with the reason when a read or a write fails.
+    bool Encode(TvqFile& tvq, SafeOutput& out, std::string* reason);
 
   private:
     ConvertSettings settings_;
@@ -37,6 +44,7 @@ class Converter {
     std::unique_ptr<TvqTripleTable> table_; // for the order of tableBgr_
     bool tableBgr_ = false;
     BandPipeline pipeline_;
+    std::vector<FileIdentity> inputs_;
 };
 
 } // namespace zod::tvq

@@ -24,6 +24,9 @@ constexpr size_t kBandBytes = 1 << 20;
 bool EncodePicture(const std::string& input, const std::string& output,
                    const EncodeSettings& settings, Progress& progress, std::string* reason) {
     const bool toStream = output == "-";
+    const std::vector<FileIdentity> inputs = IdentitiesOf({input});
+    if (!toStream && !(*reason = OutputRefusal(output, inputs)).empty())
+        return false;
     std::error_code ignored;
     if (!toStream && !settings.force &&
         fs::symlink_status(PathOf(output), ignored).type() != fs::file_type::not_found) {
@@ -71,7 +74,7 @@ bool EncodePicture(const std::string& input, const std::string& output,
     };
 
     BandPipeline pipeline;
-    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output)) &&
+    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output, inputs)) &&
               out.Write(header, sizeof header);
     ok = ok && pipeline.Run(bands, size_t(bandRows) * rowBytes, fill, empty);
     ok = ok && out.Commit(settings.force, settings.sync);

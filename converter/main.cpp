@@ -1,6 +1,7 @@
 // zod-tvq: TVQ images to BMP or PNG at full size, pictures to TVQ, and what TVQ headers say.
 #include "converter/cli_rules.h"
 #include "converter/commands.h"
+#include "converter/messages.h"
 #include "converter/safe_output.h"
 
 #include <CLI/CLI.hpp>
@@ -49,6 +50,7 @@ bool UnknownCommand(int argc, char** argv) {
 
 int zod::tvq::RunZodTvq(int argc, char** argv) {
     InstallOutputSignalHandlers();
+    CheckStandardOutputAtExit();
     Options options;
     int level = 0;
     CLI::App app("Converts TVQ images to BMP or PNG at full size, and pictures to TVQ.", "zod-tvq");

@@ -1,5 +1,7 @@
 #include "converter/progress.h"
 
+#include "converter/messages.h"
+
 #include <cstdio>
 
 namespace zod::tvq {
@@ -11,7 +13,7 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 } // namespace
 
 void Progress::StartFile(int index, int total, const std::string& name) {
-    label_ = "[" + std::to_string(index) + "/" + std::to_string(total) + "] " + name;
+    label_ = "[" + std::to_string(index) + "/" + std::to_string(total) + "] " + Printable(name);
     Draw(0);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/types.h"
+#include "formats/tvq_decode.h"
 
 #include <cstdint>
 #include <string>
@@ -10,13 +11,18 @@ namespace zod::tvq {
 
 struct TvqFacts {
     ImageExtent extent;
-    uint64_t storedWords;  // pixel words the file holds, a lone last byte counting as one
-    uint64_t claimedWords; // width x height, 0 when either is 0 or less
+    uint64_t storedWords;   // pixel words the file holds, a lone last byte counting as one
+    uint64_t claimedWords;  // width x height, 0 when either is 0 or less
+    uint64_t device, inode; // which file it is, whatever its name
 };
 
 // Reads the size fields and the length of `path`. False with a reason when the file is
-// missing, unreadable, not a regular file or shorter than the size fields.
+// missing, unreadable, not a regular file or shorter than the size fields. A named pipe or
+// device is refused before anything is read from it, so that it cannot stall a batch.
 bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason);
+
+// The facts of a file of `fileBytes` bytes that starts with `header`.
+TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes);
 
 // Why a file with these facts is not converted, or empty when it can be.
 std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels);
@@ -24,6 +30,5 @@ std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels);
 // One line for people, or one JSON object for scripts.
 std::string DescribeFacts(const std::string& path, const TvqFacts& facts);
 std::string FactsAsJson(const std::string& path, const TvqFacts& facts);
-std::string JsonString(const std::string& text);
 
 } // namespace zod::tvq

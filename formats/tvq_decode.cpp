@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <new>
+#include <sys/stat.h>
 
 static_assert(kTvqBlockWords >= 32767, "a block must hold the visible part of any row");
 
@@ -94,9 +95,16 @@ void TvqRunToTriples(const TvqTripleTable& table, const uint8_t* words, uint64_t
 
 bool OpenTvqFile(const char* path, TvqFile* tvq) {
     *tvq = TvqFile{};
-    FILE* file = path ? fopen(path, "rb") : nullptr;
-    if (!file)
+    // Opening a named pipe would wait for a writer, forever; a device never ends.
+    struct stat status;
+    if (!path || stat(path, &status) != 0 || !S_ISREG(status.st_mode))
         return false;
+    FILE* file = fopen(path, "rb");
+    return file && AdoptTvqFile(file, tvq);
+}
+
+bool AdoptTvqFile(FILE* file, TvqFile* tvq) {
+    *tvq = TvqFile{};
     uint8_t header[kTvqSizeFieldsBytes];
     uint64_t bytes = 0;
     ImageExtent extent{0, 0};

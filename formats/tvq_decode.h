@@ -105,7 +105,11 @@ struct TvqFile {
 // Opens `path` and reads its size. False, with nothing left open, when the file cannot be
 // opened or measured, is shorter than the size fields, or no block can be allocated; the
 // extent is then the header's where the size fields could be read, else (0, 0).
+// Only a regular file is opened: a named pipe would wait for a writer, a device never end.
 bool OpenTvqFile(const char* path, TvqFile* tvq);
+// The same for a stream already open (one over memory, say), which it closes on failure
+// and otherwise through CloseTvqFile.
+bool AdoptTvqFile(FILE* file, TvqFile* tvq);
 void CloseTvqFile(TvqFile* tvq);
 
 // Words first .. first + count - 1 of the image, all below wordCount, count at most

@@ -22,6 +22,8 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -32,7 +34,7 @@ struct TvqLoad {
     GdkPixbufModulePreparedFunc preparedFunc = nullptr;
     GdkPixbufModuleUpdatedFunc updatedFunc = nullptr;
     gpointer user = nullptr;
-    TvqTripleTable triples; // red first, as the pixbuf stores them
+    std::shared_ptr<const TvqTripleTable> triples; // red first, as the pixbuf stores them
     uint8_t header[kTvqSizeFieldsBytes] = {};
     uint64_t received = 0; // bytes of the file so far
     ImageExtent extent{0, 0};
@@ -89,7 +91,7 @@ bool MakePixbuf(TvqLoad& load, GError** error) {
     if (!load.pixbuf)
         g_free(pixels);
     if (!load.pixbuf ||
-        !TvqStartSampler(load.extent, load.out, load.triples, 3, pixels, stride, &load.sampler))
+        !TvqStartSampler(load.extent, load.out, *load.triples, 3, pixels, stride, &load.sampler))
         return Fail(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
                     "Not enough memory for a TVQ image of %d × %d pixels", width, height);
     if (load.preparedFunc)
@@ -164,20 +166,36 @@ bool Finish(TvqLoad& load, GError** error) {
     return true;
 }
 
+// The table for `factor`, made once for a run of loads with one factor (a folder of
+// thumbnails) rather than 256 KiB for each; loads on other threads share it.
+std::shared_ptr<const TvqTripleTable> TriplesFor(int32_t factor) {
+    static std::mutex mutex;
+    static std::shared_ptr<const TvqTripleTable> kept;
+    static int32_t keptFactor = 0;
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!kept || keptFactor != factor) {
+        auto table = std::make_shared<TvqTripleTable>();
+        TvqPalette palette;
+        MakeTvqPalette(factor, &palette);
+        MakeTvqTripleTable(palette, false, table.get());
+        kept = std::move(table);
+        keptFactor = factor;
+    }
+    return kept;
+}
+
 gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc preparedFunc,
                    GdkPixbufModuleUpdatedFunc updatedFunc, gpointer user, GError** error) {
     try {
-        auto* load = new TvqLoad();
+        auto load = std::make_unique<TvqLoad>();
         load->sizeFunc = sizeFunc;
         load->preparedFunc = preparedFunc;
         load->updatedFunc = updatedFunc;
         load->user = user;
         int32_t factor = kDefaultAmplificationFactor;
         LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-        TvqPalette palette;
-        MakeTvqPalette(factor, &palette);
-        MakeTvqTripleTable(palette, false, &load->triples);
-        return load;
+        load->triples = TriplesFor(factor);
+        return load.release();
     } catch (...) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
                             "Not enough memory to load a TVQ image");
@@ -224,5 +242,6 @@ extern "C" G_MODULE_EXPORT void fill_info(GdkPixbufFormat* info) {
     info->description = description;
     info->mime_types = mimeTypes;
     info->extensions = extensions;
-    info->flags = 0; // reading the saved factor is not thread-safe
+    // Every load has its own state, and the settings core keeps none.
+    info->flags = GDK_PIXBUF_FORMAT_THREADSAFE;
 }

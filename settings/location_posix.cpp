@@ -9,8 +9,6 @@
 
 namespace {
 
-char settingsPath[4096];
-
 bool MakeFolders(char* path) {
     // Every prefix of the folder, as mkdir -p does.
     for (char* p = path + 1; *p; ++p) {
@@ -27,10 +25,11 @@ bool MakeFolders(char* path) {
 
 } // namespace
 
-const char* SettingsFilePath(bool createFolder) {
+SettingsPath SettingsFilePath(bool createFolder) {
     const char* config = getenv("XDG_CONFIG_HOME");
     const char* home = getenv("HOME");
-    char folder[sizeof settingsPath];
+    SettingsPath path{};
+    char folder[sizeof path.text];
     int length;
     // Relative values are ignored, as the base directory convention asks.
     if (config && config[0] == '/')
@@ -39,17 +38,20 @@ const char* SettingsFilePath(bool createFolder) {
         length = snprintf(folder, sizeof folder, "%s/.config/zod-edozuv", home);
     else
         length = -1;
-    settingsPath[0] = '\0';
-    if (length < 0 || size_t(length) + sizeof "/RARURI.ini" > sizeof settingsPath)
-        return settingsPath;
+    if (length < 0 || size_t(length) + sizeof "/RARURI.ini" > sizeof path.text)
+        return path;
     if (createFolder)
         MakeFolders(folder); // a failure shows when the file is written
-    memcpy(settingsPath, folder, size_t(length));
-    memcpy(settingsPath + length, "/RARURI.ini", sizeof "/RARURI.ini");
-    return settingsPath;
+    memcpy(path.text, folder, size_t(length));
+    memcpy(path.text + length, "/RARURI.ini", sizeof "/RARURI.ini");
+    return path;
 }
 
 FILE* OpenViewerSettingsFile() {
-    const char* path = SettingsFilePath(false);
-    return *path ? fopen(path, "r") : nullptr;
+    // Only a regular file: a named pipe would wait for a writer.
+    const SettingsPath path = SettingsFilePath(false);
+    struct stat status;
+    if (!path.text[0] || stat(path.text, &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
+    return fopen(path.text, "r");
 }

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cwchar>
 
-const char* SettingsFilePath(bool) {
-    return "c:\\windows\\RARURI.ini";
+SettingsPath SettingsFilePath(bool) {
+    return SettingsPath{"c:\\windows\\RARURI.ini"};
 }
 
 FILE* OpenViewerSettingsFile() {
@@ -24,5 +24,5 @@ FILE* OpenViewerSettingsFile() {
                 return file;
         }
     }
-    return fopen(SettingsFilePath(false), "r");
+    return fopen(SettingsFilePath(false).text, "r");
 }

@@ -15,11 +15,11 @@ const char kUpdateErrorText[] = "There was an error updating RARURI.INI";
 const char kUpdateErrorCaption[] = "Update Error";
 
 bool StoreFactor(int32_t factor) {
-    const char* path = SettingsFilePath(true);
+    const SettingsPath path = SettingsFilePath(true);
     char text[16];
     int length = snprintf(text, sizeof text, "%d", static_cast<int>(factor));
     FilePiece piece = {text, static_cast<size_t>(length)};
-    return *path && ReplaceFileContents(path, &piece, 1);
+    return path.text[0] && ReplaceFileContents(path.text, &piece, 1);
 }
 
 } // namespace

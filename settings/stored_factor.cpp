@@ -2,6 +2,8 @@
 
 #include "common/types.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 bool IsSpace(int c) {
@@ -32,8 +34,11 @@ int32_t ParseStoredFactor(FILE* file) {
 }
 
 bool LoadStoredFactor(int32_t* factor) {
-    const char* path = SettingsFilePath(false);
-    FILE* file = *path ? fopen(path, "r") : nullptr;
+    const SettingsPath path = SettingsFilePath(false);
+    struct stat status;
+    if (!path.text[0] || stat(path.text, &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    FILE* file = fopen(path.text, "r");
     if (!file)
         return false;
     const int32_t parsed = ParseStoredFactor(file);
@@ -49,7 +54,10 @@ bool LoadViewerFactor(int32_t* factor) {
     FILE* file = OpenViewerSettingsFile();
     if (!file)
         return false;
-    *factor = ParseStoredFactor(file);
+    const int32_t parsed = ParseStoredFactor(file);
+    const bool read = !ferror(file);
     fclose(file);
-    return true;
+    if (read)
+        *factor = parsed;
+    return read;
 }

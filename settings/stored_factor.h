@@ -6,15 +6,20 @@
 #include <cstdio>
 
 // Where the file lives on this system; the folder is created when `createFolder` is set.
-// Never NULL; empty when no place can be determined.
-const char* SettingsFilePath(bool createFolder);
+// Empty when no place can be determined. Returned by value, so that threads (the
+// gdk-pixbuf module's, for one) may ask at once.
+struct SettingsPath {
+    char text[4096];
+};
+SettingsPath SettingsFilePath(bool createFolder);
 
 // The factor at the start of the file's text: leading white space, an optional sign and
 // decimal digits; whatever follows is ignored. No number, or one outside 32 bits, gives
 // the default.
 int32_t ParseStoredFactor(FILE* file);
 
-// The stored factor, or false when the file cannot be opened or read (a folder, say).
+// The stored factor, or false when the file cannot be opened or read (a folder, say), or
+// is not a regular file (a named pipe would wait for a writer).
 bool LoadStoredFactor(int32_t* factor);
 
 // The file the viewer reads its factor from, opened for a tool beside it. On Windows the

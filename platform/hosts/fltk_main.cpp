@@ -7,7 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +61,38 @@ bool DisplayOpens() {
     return false;
 }
 
+// Why `path` cannot be read, or empty. A named pipe or device is not opened for reading:
+// that would wait for a writer, or never end.
+std::string WhyUnreadable(const char* path) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return strerror(errno);
+    struct stat status;
+    char byte;
+    std::string why;
+    if (fstat(fd, &status) != 0)
+        why = strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        why = S_ISDIR(status.st_mode) ? "is a folder" : "not a regular file";
+    else if (read(fd, &byte, 1) < 0)
+        why = strerror(errno);
+    close(fd);
+    return why;
+}
+
+// The name, with control characters shown as '?' so that it cannot command the terminal.
+std::string Visible(std::string name) {
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return name;
+}
+
+bool NamesTvq(const char* path) {
+    const size_t length = strlen(path);
+    return length >= 4 && strcasecmp(path + length - 4, ".tvq") == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -76,17 +112,19 @@ int main(int argc, char** argv) {
     if (!DisplayOpens())
         return 1;
     // The window shows what a failed import shows; the terminal says why.
-    if (argc > 1) {
-        FILE* file = std::fopen(argv[1], "rb");
-        int error = file ? 0 : errno;
-        if (file && std::fgetc(file) == EOF && std::ferror(file))
-            error = errno; // a folder, for one
-        if (file)
-            std::fclose(file);
-        if (error)
-            std::fprintf(stderr, "zod-edozuv: cannot read %s: %s\n", argv[1], strerror(error));
-    }
+    const std::string unreadable = argc > 1 ? WhyUnreadable(argv[1]) : "";
+    if (!unreadable.empty())
+        std::fprintf(stderr, "zod-edozuv: cannot read %s: %s\n", Visible(argv[1]).c_str(),
+                     unreadable.c_str());
     zod::FltkHost host;
+    // The first paint loads the same file again and shares what this load kept.
+    if (argc > 1 && unreadable.empty() && !NamesTvq(argv[1])) {
+        HANDLE bitmap = LoadImageA(nullptr, argv[1], IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+        if (!bitmap)
+            std::fprintf(stderr, "zod-edozuv: cannot show %s: not a BMP file it can read\n",
+                         Visible(argv[1]).c_str());
+        DeleteObject(bitmap);
+    }
     // WinMain gets the command line without the program name, as on Windows.
     std::string commandLine;
     for (int i = 1; i < argc; ++i)

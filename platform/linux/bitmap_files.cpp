@@ -10,10 +10,11 @@ using namespace zod;
 
 namespace {
 
-constexpr long kMaxFileBytes = 1L << 30;
-// From this size on, memory already decoded is given back as decoding goes on; below it,
-// giving it back costs more time than it saves.
-constexpr size_t kLargeFileBytes = size_t(32) << 20;
+// From this size on, of the bytes read or of the decoded pixels, memory already decoded is
+// given back as decoding goes on; below it, giving it back costs more time than it saves.
+constexpr uint64_t kLargeBytes = uint64_t(32) << 20;
+// No bitmap has a colour table this large; a header claiming one is refused.
+constexpr uint64_t kMaxTableBytes = uint64_t(64) << 20;
 
 // The file's bytes, read into memory that is not zeroed first.
 template <typename T> struct NoZeroFill : std::allocator<T> {
@@ -22,24 +23,45 @@ template <typename T> struct NoZeroFill : std::allocator<T> {
 };
 using FileBytes = std::vector<uint8_t, NoZeroFill<uint8_t>>;
 
-// Reads the file whole, but only once its headers have passed BmpHeadersAcceptable: a
-// small header can claim a huge file, or a file can be huge for nothing.
-bool ReadAcceptableBmp(const char* path, FileBytes& bytes) {
+bool ReadAt(FILE* file, uint64_t at, uint8_t* into, uint64_t count) {
+    return fseeko(file, off_t(at), SEEK_SET) == 0 && fread(into, 1, count, file) == count;
+}
+
+// Reads what the headers describe, once they have passed BmpHeadersAcceptable: the headers
+// and colour table, and the pixel data from bfOffBits for the size they give. Nothing past
+// it is read, so a small bitmap costs what it costs whatever follows it in the file. A gap
+// between the two is not read either: the pixel data is moved up to the table and bfOffBits
+// with it, which also has gdk-pixbuf find RLE data where the header says (it would read it
+// from the table's end).
+bool ReadAcceptableBmp(const char* path, FileBytes& bytes, BmpSpans& spans) {
     FILE* file = std::fopen(path, "rb");
     if (!file)
         return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0 && size <= kMaxFileBytes && std::fseek(file, 0, SEEK_SET) == 0;
-    const size_t head = ok && size_t(size) < kBmpHeadBytes ? size_t(size) : kBmpHeadBytes;
+    bool ok = fseeko(file, 0, SEEK_END) == 0;
+    const off_t size = ok ? ftello(file) : -1;
+    ok = ok && size >= 0;
+    const uint64_t head = ok && uint64_t(size) < kBmpHeadBytes ? uint64_t(size) : kBmpHeadBytes;
     if (ok) {
         bytes.resize(head);
-        ok = std::fread(bytes.data(), 1, head, file) == head &&
-             BmpHeadersAcceptable(bytes.data(), head, uint64_t(size));
+        ok = ReadAt(file, 0, bytes.data(), head) &&
+             BmpHeadersAcceptable(bytes.data(), head, uint64_t(size), &spans) &&
+             spans.tableEnd <= kMaxTableBytes;
     }
-    if (ok && size_t(size) > head) {
-        bytes.resize(size_t(size));
-        ok = std::fread(bytes.data() + head, 1, bytes.size() - head, file) == bytes.size() - head;
+    if (ok && spans.pixelOffset > spans.tableEnd) {
+        bytes.resize(spans.tableEnd > head ? spans.tableEnd : head);
+        ok = bytes.size() == head || ReadAt(file, head, bytes.data() + head, bytes.size() - head);
+        bytes.resize(spans.tableEnd + spans.pixelBytes);
+        ok = ok && ReadAt(file, spans.pixelOffset, bytes.data() + spans.tableEnd, spans.pixelBytes);
+        for (int i = 0; i < 4; ++i) // bfOffBits, now just after the table
+            bytes[10 + i] = uint8_t(spans.tableEnd >> (8 * i));
+    } else if (ok) {
+        uint64_t end = spans.pixelOffset + spans.pixelBytes;
+        end = end > spans.tableEnd ? end : spans.tableEnd;
+        end = end < uint64_t(size) ? end : uint64_t(size);
+        if (end > head) {
+            bytes.resize(end);
+            ok = ReadAt(file, head, bytes.data() + head, end - head);
+        }
     }
     std::fclose(file);
     return ok;
@@ -53,9 +75,11 @@ HBITMAP DecodeBitmapFile(const char* name, const FileVersion& version) {
     bool large = false;
     {
         FileBytes bytes;
-        if (!ReadAcceptableBmp(name, bytes))
+        BmpSpans spans{};
+        if (!ReadAcceptableBmp(name, bytes, spans))
             return nullptr;
-        large = bytes.size() >= kLargeFileBytes;
+        // The pixbuf and the pixels made from it would otherwise be held whole together.
+        large = bytes.size() >= kLargeBytes || spans.pixels * sizeof(COLORREF) >= kLargeBytes;
         picture = std::make_unique<DecodedPicture>("bmp", bytes.data(), bytes.size(), large);
     }
     if (!*picture)

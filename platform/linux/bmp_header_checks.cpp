@@ -43,39 +43,53 @@ bool ReadLayout(const uint8_t* b, size_t bytes, uint64_t fileBytes, BmpLayout& l
     return true;
 }
 
-// The palette (and a 40-byte header's masks) must lie within the file.
-bool ColourTableFits(const BmpLayout& l, uint64_t fileBytes) {
+// Where the palette (and a 40-byte header's masks) ends, which must lie within the file.
+uint64_t ColourTableEnd(const BmpLayout& l) {
     const bool core = l.headerSize == 12;
     uint64_t entries = l.coloursUsed;
     if (entries == 0 && l.bpp <= 8)
         entries = uint64_t(1) << l.bpp;
     const uint64_t masks = l.headerSize == 40 && l.compression == kBitfields ? 12 : 0;
-    return 14 + l.headerSize + masks + entries * (core ? 3 : 4) <= fileBytes;
+    return 14 + l.headerSize + masks + entries * (core ? 3 : 4);
+}
+
+// The most bytes RLE data for these pixels can sensibly take: a run of one pixel costs two
+// bytes and a skip of one costs four, and each row ends with two. A longer stream is
+// decoded only this far.
+uint64_t RleBound(const BmpLayout& l) {
+    return l.rows * (4 * l.width + 2) + 2;
 }
 
 } // namespace
 
 namespace zod {
 
-bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes) {
+bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes,
+                          BmpSpans* described) {
     BmpLayout l;
     if (!ReadLayout(head, headBytes, fileBytes, l))
         return false;
     // Windows refuses bitmaps of 65536 or more pixels on a side.
     if (l.width == 0 || l.width > 65535 || l.rows == 0 || l.rows > 65535 ||
-        l.width * l.rows > kMaxImagePixels || !ColourTableFits(l, fileBytes))
+        l.width * l.rows > kMaxImagePixels || ColourTableEnd(l) > fileBytes)
         return false;
-    const uint64_t offset = ReadLe32(head + 10);
-    if (l.compression == kRle8 || l.compression == kRle4)
+    BmpSpans spans{ColourTableEnd(l), ReadLe32(head + 10), 0, l.width * l.rows};
+    bool ok = true;
+    if (l.compression == kRle8 || l.compression == kRle4) {
         // The header gives the data's size. A few bytes of runs can cover any number of
         // pixels, and decoding costs both time and memory for each of them.
-        return l.sizeImage > 0 && offset + l.sizeImage <= fileBytes &&
-               l.width * l.rows <= kMaxRlePixels;
-    if (l.compression != kRgb && l.compression != kBitfields)
-        return true; // the decoder refuses what it does not know
-    // gdk-pixbuf decodes a file whose pixel data stops short without complaint; Windows
-    // refuses it, and so do we.
-    return offset + (l.width * l.bpp + 31) / 32 * 4 * l.rows <= fileBytes;
+        ok = l.sizeImage > 0 && spans.pixelOffset + l.sizeImage <= fileBytes &&
+             spans.pixels <= kMaxRlePixels;
+        spans.pixelBytes = l.sizeImage < RleBound(l) ? l.sizeImage : RleBound(l);
+    } else if (l.compression == kRgb || l.compression == kBitfields) {
+        // gdk-pixbuf decodes a file whose pixel data stops short without complaint;
+        // Windows refuses it, and so do we.
+        spans.pixelBytes = (l.width * l.bpp + 31) / 32 * 4 * l.rows;
+        ok = spans.pixelOffset + spans.pixelBytes <= fileBytes;
+    } // else the decoder refuses what it does not know, from the headers alone
+    if (ok && described)
+        *described = spans;
+    return ok;
 }
 
 } // namespace zod

@@ -191,9 +191,17 @@ void ForgetDecodedBitmap();
 // bmp_header_checks.cpp: whether a BMP file's headers, the first kBmpHeadBytes bytes of
 // a file of `fileBytes` (or all of a shorter one), describe a bitmap LoadImageA may
 // decode. RLE bitmaps are held to fewer pixels, since a tiny file can claim any number.
+// When they do, `described` says which bytes of the file the decoder needs.
 constexpr size_t kBmpHeadBytes = 14 + 124;
 constexpr uint64_t kMaxRlePixels = uint64_t(1) << 24;
-bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes);
+struct BmpSpans {
+    uint64_t tableEnd;    // the headers, masks and colour table end here
+    uint64_t pixelOffset; // bfOffBits
+    uint64_t pixelBytes;  // what the rows take, or for RLE the data's size, bounded
+    uint64_t pixels;      // width x height
+};
+bool BmpHeadersAcceptable(const uint8_t* head, size_t headBytes, uint64_t fileBytes,
+                          BmpSpans* described = nullptr);
 
 // kernel.cpp
 constexpr uint64_t kMaxGlobalBytes = uint64_t(1) << 30;

@@ -139,7 +139,7 @@ TEST(SettingsLocationTest, FollowsTheBaseDirectoryConvention) {
             setenv("XDG_CONFIG_HOME", c.configHome, 1);
         else
             unsetenv("XDG_CONFIG_HOME");
-        EXPECT_EQ(SettingsFilePath(false), c.expected);
+        EXPECT_EQ(SettingsFilePath(false).text, c.expected);
     }
     unsetenv("XDG_CONFIG_HOME");
     SettingsFilePath(true);

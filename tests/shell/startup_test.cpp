@@ -25,7 +25,7 @@ TEST_P(UnusableSettings, EndTheProgramAfterOnePaint) {
     WriteFile("not-a-folder", "x");
     std::optional<SettingsFolder> impossible;
     if (GetParam().folderAsFile)
-        ASSERT_EQ(mkdir(SettingsFilePath(true), 0755), 0);
+        ASSERT_EQ(mkdir(SettingsFilePath(true).text, 0755), 0);
     else
         impossible.emplace(Path("not-a-folder") + "/config");
     WriteFile("intro.bmp", Bmp24Bytes(4, 4, [](int, int) { return RGB(9, 9, 9); }));
