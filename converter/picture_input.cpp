@@ -1,11 +1,16 @@
 #include "converter/picture_input.h"
 
+#include "converter/messages.h"
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <spng.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace zod::tvq {
@@ -193,15 +198,39 @@ class PixbufInput : public PictureInput {
     int32_t row_ = 0;
 };
 
+// A named pipe or device would stall a batch, so only regular files are opened; without
+// O_NONBLOCK, opening a pipe waits for a writer.
+FILE* OpenRegularFile(const std::string& path, std::string* reason) {
+    reason->clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat status;
+    if (fstat(fd, &status) != 0)
+        *reason = strerror(errno);
+    else if (!S_ISREG(status.st_mode))
+        *reason = std::string("is ") + FileKind(status.st_mode) + ", not a regular file";
+    if (!reason->empty()) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* file = fdopen(fd, "rb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
 } // namespace
 
 std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSide,
                                           std::string* reason) {
     auto source = std::make_unique<Source>();
-    source->file = path == "-" ? stdin : fopen(path.c_str(), "rb");
+    source->file = path == "-" ? stdin : OpenRegularFile(path, reason);
     source->owned = path != "-" && source->file;
     if (!source->file) {
-        *reason = strerror(errno);
+        if (reason->empty())
+            *reason = strerror(errno);
         return nullptr;
     }
     source->headSize = fread(source->head, 1, sizeof source->head, source->file);

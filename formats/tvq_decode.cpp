@@ -88,9 +88,7 @@ void TvqRunToTriples(const TvqTripleTable& table, const uint8_t* words, uint64_t
     TvqFillRun(held, count - 1, own, pastEndTriple,
                [out](uint64_t i, const uint8_t* triple) { memcpy(out + 3 * i, triple, 4); });
     const uint64_t last = count - 1;
-    TvqFillRun(
-        TvqWordsHeld(last, 1, held), 1, [&own, last](uint64_t) { return own(last); }, pastEndTriple,
-        [out, last](uint64_t, const uint8_t* triple) { memcpy(out + 3 * last, triple, 3); });
+    memcpy(out + 3 * last, last < held ? own(last) : pastEndTriple, 3);
 }
 
 bool OpenTvqFile(const char* path, TvqFile* tvq) {

@@ -222,6 +222,7 @@ TEST_F(Hostile, SpecialFilesAsInputAreRefusedAtOnce) {
         {{"convert", "--force", "pipe.tvq", "good.tvq"},
          "pipe.tvq: is a named pipe, not a regular file"},
         {{"info", "/dev/null"}, "/dev/null: is a character device, not a regular file"},
+        {{"encode", "-o", "out.tvq", "pipe.tvq"}, "pipe.tvq: is a named pipe, not a regular file"},
     };
     for (const auto& c : cases) {
         const Outcome result = Run(c.args);
