@@ -102,10 +102,7 @@ TEST_F(ZodTvq, ABadInputIsNamedOnceAndTheOthersAreConverted) {
     } cases[] = {
         {"", "No such file"},
         {std::string(9, '\0'), "shorter than the size fields"},
-        {TvqBytes(0, 5, {1}), "zero or negative size"},
-        {TvqBytes(3, -1, {1}), "zero or negative size"},
-        {TvqBytes(2, 2, {}), "no pixel word"},
-        {TvqBytes(20000, 20000, {1}), "pixels, more than 268435456"},
+        {TvqBytes(3, -1, {1}), "zero or negative size"}, // the other refusals: toolkit_test
     };
     for (const auto& c : cases) {
         Put("a.tvq", good);
