@@ -48,10 +48,5 @@ SettingsPath SettingsFilePath(bool createFolder) {
 }
 
 FILE* OpenViewerSettingsFile() {
-    // Only a regular file: a named pipe would wait for a writer.
-    const SettingsPath path = SettingsFilePath(false);
-    struct stat status;
-    if (!path.text[0] || stat(path.text, &status) != 0 || !S_ISREG(status.st_mode))
-        return nullptr;
-    return fopen(path.text, "r");
+    return OpenSettingsFileAt(SettingsFilePath(false).text);
 }

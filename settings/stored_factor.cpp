@@ -33,16 +33,21 @@ int32_t ParseStoredFactor(FILE* file) {
     return static_cast<int32_t>(negative ? -value : value);
 }
 
-bool LoadStoredFactor(int32_t* factor) {
-    const SettingsPath path = SettingsFilePath(false);
+FILE* OpenSettingsFileAt(const char* path) {
     struct stat status;
-    if (!path.text[0] || stat(path.text, &status) != 0 || !S_ISREG(status.st_mode))
-        return false;
-    FILE* file = fopen(path.text, "r");
+    if (!path[0] || stat(path, &status) != 0 || !S_ISREG(status.st_mode))
+        return nullptr;
+    return fopen(path, "r");
+}
+
+namespace {
+
+// Parses and closes `file`; a folder opens on some systems but cannot be read, as on
+// Windows it cannot be opened.
+bool ReadFactor(FILE* file, int32_t* factor) {
     if (!file)
         return false;
     const int32_t parsed = ParseStoredFactor(file);
-    // A folder opens on some systems but cannot be read, as on Windows it cannot be opened.
     const bool read = !ferror(file);
     fclose(file);
     if (read)
@@ -50,14 +55,12 @@ bool LoadStoredFactor(int32_t* factor) {
     return read;
 }
 
+} // namespace
+
+bool LoadStoredFactor(int32_t* factor) {
+    return ReadFactor(OpenSettingsFileAt(SettingsFilePath(false).text), factor);
+}
+
 bool LoadViewerFactor(int32_t* factor) {
-    FILE* file = OpenViewerSettingsFile();
-    if (!file)
-        return false;
-    const int32_t parsed = ParseStoredFactor(file);
-    const bool read = !ferror(file);
-    fclose(file);
-    if (read)
-        *factor = parsed;
-    return read;
+    return ReadFactor(OpenViewerSettingsFile(), factor);
 }

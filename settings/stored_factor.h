@@ -18,6 +18,10 @@ SettingsPath SettingsFilePath(bool createFolder);
 // the default.
 int32_t ParseStoredFactor(FILE* file);
 
+// Opens `path` for reading only when it is a regular file: a named pipe would wait for a
+// writer. NULL otherwise.
+FILE* OpenSettingsFileAt(const char* path);
+
 // The stored factor, or false when the file cannot be opened or read (a folder, say), or
 // is not a regular file (a named pipe would wait for a writer).
 bool LoadStoredFactor(int32_t* factor);
