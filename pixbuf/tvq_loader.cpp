@@ -4,7 +4,8 @@
 // At the end, pixels the file does not hold take its last word's colour, as the viewer
 // draws them. The factor is the viewer's saved one; the file is only read. A caller that
 // asks for a smaller size (a thumbnailer) gets a pixbuf of that size, sampled while the
-// bytes stream past: only the sampled rows are kept, never the full picture.
+// bytes stream past (formats/tvq_sampler): only the sampled rows are kept, never the full
+// picture.
 //
 // Refused: a file that ends before the size fields, a size of zero or less, no pixel
 // word, more than 2^28 pixels, and an image of more than 2^24 pixels that the file holds
@@ -14,14 +15,13 @@
 #include "common/types.h"
 #include "formats/tvq_decode.h"
 #include "formats/tvq_plausible.h"
-#include "formats/tvq_scale.h"
+#include "formats/tvq_sampler.h"
 #include "settings/stored_factor.h"
 
 #include <gdk-pixbuf/gdk-pixbuf-io.h>
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -43,18 +43,11 @@ struct TvqLoad {
     bool sizeOnly = false;     // the caller asked for the size alone
     std::vector<uint8_t> held; // pixel bytes that came before the pixbuf
     GdkPixbuf* pixbuf = nullptr;
-    uint8_t* pixels = nullptr;
-    size_t stride = 0;
-    uint64_t placed = 0;      // words of the image received
-    int32_t nextRow = 0;      // the pixbuf's next row to make
-    int32_t sampledRow = 0;   // the image row it samples; -1 when all are made
-    std::vector<uint8_t> row; // that row's words so far, when they came in pieces
-    bool hasOdd = false;      // a word's first byte waits for its second
-    uint8_t odd = 0;
-    uint8_t lastWord[2] = {0, 0};
+    TvqSampler sampler{}; // makes the pixbuf's rows, once there is a pixbuf
     int32_t rowsShown = 0;
 
     ~TvqLoad() {
+        TvqFreeSampler(&sampler);
         if (pixbuf)
             g_object_unref(pixbuf);
     }
@@ -75,58 +68,10 @@ void ShowRows(TvqLoad& load, int32_t rows) {
     load.rowsShown = std::max(load.rowsShown, rows);
 }
 
-// The pixbuf's next row from the sampled row's first `held` words; the rest past the end.
-void MakeRow(TvqLoad& load, const uint8_t* words, int32_t held, uint16_t pastEnd) {
-    TvqSampleRow(*load.triples, words, held, load.extent.width, pastEnd, load.out.width, 3,
-                 load.pixels + size_t(load.nextRow) * load.stride);
-    ++load.nextRow;
-    load.sampledRow = load.nextRow < load.out.height
-                          ? TvqSampleIndex(load.nextRow, load.out.height, load.extent.height)
-                          : -1;
-}
-
-// `count` whole words, next in the image: the sampled rows' words make their rows.
-void PlaceWords(TvqLoad& load, const uint8_t* words, uint64_t count) {
-    const uint64_t width = uint64_t(load.extent.width);
-    if (count == 0)
-        return;
-    memcpy(load.lastWord, words + 2 * (count - 1), 2);
-    while (count > 0) {
-        const uint64_t x = load.placed % width;
-        const uint64_t n = std::min(count, width - x);
-        if (int64_t(load.placed / width) == load.sampledRow) {
-            if (n == width) { // the whole row at once: no copy
-                MakeRow(load, words, int32_t(width), 0);
-            } else {
-                load.row.insert(load.row.end(), words, words + 2 * n);
-                if (x + n == width) {
-                    MakeRow(load, load.row.data(), int32_t(width), 0);
-                    load.row.clear();
-                }
-            }
-        }
-        words += 2 * n;
-        count -= n;
-        load.placed += n;
-    }
-}
-
-// Pixel bytes, next in the file, into the pixbuf; bytes past the image are ignored.
-void PlaceBytes(TvqLoad& load, const uint8_t* data, uint64_t size) {
-    size = std::min(size, 2 * (load.imageWords - load.placed) - (load.hasOdd ? 1 : 0));
-    if (size > 0 && load.hasOdd) {
-        const uint8_t word[2] = {load.odd, data[0]};
-        PlaceWords(load, word, 1);
-        load.hasOdd = false;
-        ++data;
-        --size;
-    }
-    PlaceWords(load, data, size / 2);
-    if (size % 2) {
-        load.odd = data[size - 1];
-        load.hasOdd = true;
-    }
-    ShowRows(load, load.nextRow);
+// Pixel bytes, next in the file, into the pixbuf's rows; bytes past the image are ignored.
+void FeedPixels(TvqLoad& load, const uint8_t* data, uint64_t size) {
+    TvqFeedSampler(&load.sampler, data, size_t(size));
+    ShowRows(load, load.sampler.rowsMade);
 }
 
 bool WithinBound(const TvqLoad& load) {
@@ -136,23 +81,22 @@ bool WithinBound(const TvqLoad& load) {
 bool MakePixbuf(TvqLoad& load, GError** error) {
     const int32_t width = load.out.width;
     const int32_t height = load.out.height;
-    load.row.reserve(2 * size_t(load.extent.width));
-    load.stride = (size_t(width) * 3 + 3) / 4 * 4;
+    const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
     // Zeroed, so that a program showing the image while it loads shows black, not garbage.
-    load.pixels = static_cast<uint8_t*>(g_try_malloc0_n(size_t(height), load.stride));
-    if (load.pixels)
+    auto* pixels = static_cast<uint8_t*>(g_try_malloc0_n(size_t(height), stride));
+    if (pixels)
         load.pixbuf = gdk_pixbuf_new_from_data(
-            load.pixels, GDK_COLORSPACE_RGB, FALSE, 8, width, height, int(load.stride),
-            [](guchar* pixels, gpointer) { g_free(pixels); }, nullptr);
-    if (!load.pixbuf) {
-        g_free(load.pixels);
-        load.pixels = nullptr;
+            pixels, GDK_COLORSPACE_RGB, FALSE, 8, width, height, int(stride),
+            [](guchar* data, gpointer) { g_free(data); }, nullptr);
+    if (!load.pixbuf)
+        g_free(pixels);
+    if (!load.pixbuf ||
+        !TvqStartSampler(load.extent, load.out, *load.triples, 3, pixels, stride, &load.sampler))
         return Fail(error, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,
                     "Not enough memory for a TVQ image of %d × %d pixels", width, height);
-    }
     if (load.preparedFunc)
         load.preparedFunc(load.pixbuf, nullptr, load.user);
-    PlaceBytes(load, load.held.data(), load.held.size());
+    FeedPixels(load, load.held.data(), load.held.size());
     std::vector<uint8_t>().swap(load.held);
     return true;
 }
@@ -176,7 +120,6 @@ bool ReadSize(TvqLoad& load, GError** error) {
     // Smaller as asked, never larger: gdk-pixbuf enlarges what it must itself.
     load.out =
         ImageExtent{std::clamp(requestedWidth, 1, width), std::clamp(requestedHeight, 1, height)};
-    load.sampledRow = TvqSampleIndex(0, load.out.height, height);
     return true;
 }
 
@@ -195,7 +138,7 @@ bool Feed(TvqLoad& load, const uint8_t* data, uint64_t size, GError** error) {
         return true;
     load.received += size;
     if (load.pixbuf) {
-        PlaceBytes(load, data, size);
+        FeedPixels(load, data, size);
         return true;
     }
     const uint64_t room = 2 * load.imageWords - load.held.size();
@@ -216,23 +159,9 @@ bool Finish(TvqLoad& load, GError** error) {
     if (!load.pixbuf)
         return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
                     "TVQ file claims %d × %d pixels but holds too few of them", width, height);
-    if (load.placed < load.imageWords) {
-        const uint16_t pastEnd =
-            load.hasOdd ? TvqPastEndWord(&load.odd, 1) : TvqPastEndWord(load.lastWord, 2);
-        // The row the file ends in, if it is sampled, then rows wholly past the end, all
-        // copies of the first of them.
-        if (load.sampledRow == int64_t(load.placed / uint64_t(width)))
-            MakeRow(load, load.row.data(), int32_t(load.placed % uint64_t(width)), pastEnd);
-        const size_t bytes = size_t(load.out.width) * 3;
-        const uint8_t* full = load.pixels + size_t(load.nextRow) * load.stride;
-        if (load.nextRow < load.out.height)
-            MakeRow(load, nullptr, 0, pastEnd);
-        while (load.nextRow < load.out.height) {
-            memcpy(load.pixels + size_t(load.nextRow) * load.stride, full, bytes);
-            ++load.nextRow;
-        }
-        load.placed = load.imageWords;
-    }
+    if (!TvqFinishSampler(&load.sampler))
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                    "TVQ file of %d × %d pixels holds no pixel data", width, height);
     ShowRows(load, load.out.height);
     return true;
 }

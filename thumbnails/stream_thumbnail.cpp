@@ -73,34 +73,23 @@ HRESULT FeedFromStream(IStream* stream, TvqSampler* sampler, uint64_t limit, boo
     }
 }
 
-HRESULT SamplesToBitmap(const TvqSampler& sampler, HBITMAP* bitmap) {
-    int32_t factor = kDefaultAmplificationFactor;
-    LoadViewerFactor(&factor); // the default stays when there is no file
-    TvqPalette palette;
-    MakeTvqPalette(factor, &palette);
-
+// A top-down 32-bit DIB section of `extent`, whose bits are at `*bits`.
+HBITMAP MakeBitmap(ImageExtent extent, void** bits) {
     BITMAPINFO info;
     memset(&info, 0, sizeof info);
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = sampler.out.width;
-    info.bmiHeader.biHeight = -sampler.out.height; // top row first
+    info.bmiHeader.biWidth = extent.width;
+    info.bmiHeader.biHeight = -extent.height; // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP made = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!made || !bits)
-        return E_OUTOFMEMORY;
-    uint32_t* out = static_cast<uint32_t*>(bits);
-    const size_t count = size_t(sampler.out.width) * size_t(sampler.out.height);
-    for (size_t i = 0; i < count; ++i) {
-        // The palette gives 0x00BBGGRR; a DIB holds blue in the low byte. Opaque, though
-        // WTSAT_RGB tells Explorer to ignore alpha.
-        const uint32_t c = TvqWordColour(palette, sampler.words[i]);
-        out[i] = 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+    *bits = nullptr;
+    HBITMAP made = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+    if (made && !*bits) {
+        DeleteObject(made);
+        made = nullptr;
     }
-    *bitmap = made;
-    return S_OK;
+    return made;
 }
 
 } // namespace
@@ -126,9 +115,27 @@ HRESULT MakeTvqThumbnail(IStream* stream, UINT size, HBITMAP* bitmap) {
         return kRefused;
 
     const int32_t side = size == 0 ? 1 : size > 32767 ? 32767 : int32_t(size);
-    TvqSampler sampler;
-    if (!TvqStartSampler(extent, TvqFitExtent(extent, side, side), &sampler))
+    const ImageExtent out = TvqFitExtent(extent, side, side);
+    // Blue first, four bytes a pixel: the DIB's 0xFFRRGGBB, opaque though WTSAT_RGB tells
+    // Explorer to ignore alpha.
+    std::unique_ptr<TvqTripleTable> table(new (std::nothrow) TvqTripleTable);
+    if (!table)
         return E_OUTOFMEMORY;
+    int32_t factor = kDefaultAmplificationFactor;
+    LoadViewerFactor(&factor); // the default stays when there is no file
+    TvqPalette palette;
+    MakeTvqPalette(factor, &palette);
+    MakeTvqTripleTable(palette, true, table.get());
+    void* bits = nullptr;
+    HBITMAP made = MakeBitmap(out, &bits);
+    if (!made)
+        return E_OUTOFMEMORY;
+    TvqSampler sampler;
+    if (!TvqStartSampler(extent, out, *table, 4, static_cast<uint8_t*>(bits), 4 * size_t(out.width),
+                         &sampler)) {
+        DeleteObject(made);
+        return E_OUTOFMEMORY;
+    }
     const uint64_t imageBytes = 2 * TvqImageWords(extent);
     const uint64_t stored = fileBytes - kTvqPixelsOffset;
     bool ended = false;
@@ -139,8 +146,10 @@ HRESULT MakeTvqThumbnail(IStream* stream, UINT size, HBITMAP* bitmap) {
         hr = kRefused;
     if (SUCCEEDED(hr) && !TvqFinishSampler(&sampler))
         hr = E_FAIL; // the stream ended inside a skipped stretch: it shrank as it was read
-    if (SUCCEEDED(hr))
-        hr = SamplesToBitmap(sampler, bitmap);
     TvqFreeSampler(&sampler);
+    if (SUCCEEDED(hr))
+        *bitmap = made;
+    else
+        DeleteObject(made);
     return hr;
 }

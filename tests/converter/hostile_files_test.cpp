@@ -3,10 +3,8 @@
 // are not text.
 #include "converter/safe_output.h"
 #include "tests/converter/cases.h"
+#include "tests/converter/cli.h"
 #include "tests/support/image_files.h"
-#include "tests/support/temp_dir.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
@@ -25,12 +23,10 @@
 namespace zod::test {
 namespace {
 
-struct Outcome {
-    int status; // the exit status, or 128 + the signal that ended it
-    std::string out, err;
-};
+// Outcome::status is the exit status, or 128 + the signal that ended it.
+using Outcome = Result;
 
-class Hostile : public ::testing::Test {
+class Hostile : public Cli {
   protected:
     // Starts zod-tvq in the work folder; standard output goes to `out` (a file by default).
     pid_t Start(const std::vector<std::string>& args, const std::string& out = "",
@@ -42,7 +38,7 @@ class Hostile : public ::testing::Test {
         if (pid == 0) {
             if (chdir(work.c_str()) != 0)
                 _exit(126);
-            setenv("XDG_CONFIG_HOME", dir.File("config").c_str(), 1);
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
             const int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(o, 1);
@@ -76,12 +72,8 @@ class Hostile : public ::testing::Test {
     }
 
     std::string At(const std::string& name) { return work + "/" + name; }
-    void Put(const std::string& name, const std::string& bytes) { WriteFileBytes(At(name), bytes); }
 
-    TempDir dir;
-    std::string work = dir.File("work");
     const std::string tvq = TvqBytes(2, 2, {1, 2, 3, 4});
-    void SetUp() override { mkdir(work.c_str(), 0700); }
 };
 
 bool MakeCharacterDevice(const std::string& path) {

@@ -2,6 +2,7 @@
 // or in a long gap before it, are never read, and a small file that decodes to many pixels
 // holds its decoded image about once.
 #include "platform/hosts/headless.h"
+#include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +15,9 @@
 namespace zod {
 namespace {
 
+using test::PutLe;
 using test::TempDir;
 using test::WriteFileBytes;
-
-void Put(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += char((value >> (8 * i)) & 0xFF);
-}
 
 // A BMP with a 40-byte header, `colours` grey palette entries, `gap` zero bytes before the
 // pixel data and the pixel bytes given.
@@ -28,18 +25,18 @@ std::string Bmp(int width, int height, int bpp, uint32_t compression, int colour
                 const std::string& pixels, uint32_t gap = 0) {
     std::string info;
     for (uint32_t v : {40u, uint32_t(width), uint32_t(height)})
-        Put(info, v, 4);
-    Put(info, 1, 2);
-    Put(info, uint32_t(bpp), 2);
+        PutLe(info, v, 4);
+    PutLe(info, 1, 2);
+    PutLe(info, uint32_t(bpp), 2);
     for (uint32_t v : {compression, uint32_t(pixels.size()), 2835u, 2835u, uint32_t(colours), 0u})
-        Put(info, v, 4);
+        PutLe(info, v, 4);
     for (int i = 0; i < colours; ++i)
         info += {char(i), char(i), char(i), '\0'};
     const uint32_t offset = uint32_t(14 + info.size()) + gap;
     std::string file = "BM";
-    Put(file, offset + uint32_t(pixels.size()), 4);
-    Put(file, 0, 4);
-    Put(file, offset, 4);
+    PutLe(file, offset + uint32_t(pixels.size()), 4);
+    PutLe(file, 0, 4);
+    PutLe(file, offset, 4);
     return file + info + std::string(gap, '\0') + pixels;
 }
 

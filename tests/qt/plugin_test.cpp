@@ -1,5 +1,6 @@
 // The Qt plugin as Qt programs meet it: QImageReader with the build tree's plugin folder,
 // no display.
+#include "tests/support/decoder_cases.h"
 #include "tests/support/image_files.h"
 #include "tests/support/settings_env.h"
 #include "tests/support/temp_dir.h"
@@ -103,20 +104,9 @@ TEST_F(QtPlugin, IsFoundByNameWhenTheFormatComesFromTheContent) {
 }
 
 TEST_F(QtPlugin, DecodesAsTheViewerDrawsWithTheSavedFactor) {
-    const struct {
-        std::string file;
-        const char* saved; // the settings file; none when null
-        int factor;
-    } cases[] = {
-        {TvqBytes(3, 2, {0xFFFF, 0x0020, 0xF800, 0x07C0, 0x001F, 0x8421}), "8", 8},
-        {TvqBytes(5, 4, NoiseWords(7, 1)), nullptr, 3},      // short: last word repeats
-        {TvqBytes(4, 2, NoiseWords(3, 2)) + '\xDF', "2", 2}, // lone byte: word 0x00DF
-        {TvqBytes(4, 3, NoiseWords(5, 2)) + '\xDF', "9", 9}, // ends mid-row
-        {TvqBytes(2, 2, NoiseWords(6, 3)), "4\nmore", 4},    // longer than its image
-        {TvqBytes(300, 40, NoiseWords(12000, 4)), "level", 3},
-    };
+    const auto cases = SavedFactorCases();
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
+        SCOPED_TRACE(&c - &cases[0]);
         std::filesystem::remove(settings_.File());
         if (c.saved)
             WriteFileBytes(settings_.File(), c.saved);
@@ -139,22 +129,8 @@ TEST_F(QtPlugin, ReadsFromAPipeOnlyWhatTheImageNeeds) {
 }
 
 TEST_F(QtPlugin, RefusesWhatCannotBeAnImage) {
-    const size_t bound = 5000 * 4000 / 64; // over 2^24 pixels, one word in 64 must be there
-    const struct {
-        std::string file;
-        bool decoded;
-    } cases[] = {
-        {TvqBytes(2, 2, {}).substr(0, 9), false}, // ends before the height
-        {TvqBytes(2, 2, {}), false},              // no pixel word
-        {TvqBytes(0, 2, {1, 2}), false},
-        {TvqBytes(2, -1, {1, 2}), false},
-        {TvqBytes(32767, 32767, NoiseWords(4)), false},
-        {TvqBytes(5000, 4000, NoiseWords(bound - 1)), false},
-        {TvqBytes(5000, 4000, NoiseWords(bound)), true},
-        {std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + TvqBytes(0, 0, NoiseWords(400)), false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Read(c.file, QSize(64, 64)).first > 0, c.decoded) << &c - cases;
+    for (const auto& c : DecodableCases())
+        EXPECT_EQ(Read(c.file, QSize(64, 64)).first > 0, c.decoded) << c.file.size() << " bytes";
     EXPECT_EQ(Read("", {}).first, 0) << "empty";
 }
 

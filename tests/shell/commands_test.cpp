@@ -169,24 +169,21 @@ TEST_F(Commands, AnImportedFileThatIsNotABitmapShowsNothing) {
     Run();
 }
 
-} // namespace
-} // namespace zod::test
-
-namespace zod::test {
-namespace {
-
 // The menu bar as the script builds it, in order, with the command ids the window
-// procedure switches on (commands.h); the scenarios above choose items by these ids.
+// procedure switches on (commands.h); the scenarios above choose items by these ids. Pinned
+// here rather than read from the script, so a wrong script fails as a wrong table does.
 TEST(MenuResource, ListsTheMenuBarWithTheProgramsCommandIds) {
     const Menu* menu = FindMenuResource("tvq_menu"); // names are case-insensitive
     ASSERT_NE(menu, nullptr);
     using Item = std::tuple<std::string, int, bool>; // "popup > item", id, grayed
     std::vector<Item> items;
-    for (const MenuItem& popup : menu->popups)
+    for (const MenuItem& popup : menu->popups) {
+        EXPECT_TRUE(popup.id == 0 && !popup.grayed) << popup.text;
         for (const MenuItem& item : popup.items) {
             items.emplace_back(popup.text + " > " + item.text, item.id, item.grayed);
             EXPECT_TRUE(item.items.empty()) << item.text;
         }
+    }
     const std::vector<Item> expected = {
         {"&File > &Exit", IDM_EXIT, false},
         {"&Export > &TVQ File", IDM_EXPORT_TVQ, true},

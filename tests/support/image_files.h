@@ -18,6 +18,12 @@ inline uint8_t* BytesAt(std::string& file, size_t at) {
     return reinterpret_cast<uint8_t*>(&file[at]);
 }
 
+// Appends `value` as `bytes` little-endian bytes, for building files field by field.
+inline void PutLe(std::string& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += char((value >> (8 * i)) & 0xFF);
+}
+
 // A TVQ file: 32-byte header with width and height, then the given pixel words.
 std::string TvqBytes(int16_t width, int16_t height, const std::vector<uint16_t>& words);
 uint16_t TvqWord(int red, int green, int blue);
