@@ -87,8 +87,10 @@ std::string OutputRefusal(const std::string& target, const std::vector<FileIdent
     HANDLE file = OpenForFacts(target, 0);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            return ""; // nothing there yet
+        // Nothing there yet; a name Windows rejects gets the system's own word on creation.
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+            code == ERROR_INVALID_NAME)
+            return "";
         // Something is there that cannot even be looked at (CON without a console, say).
         return Printable(target) + " cannot be examined (" + SystemMessage(code) +
                "); not replaced";
