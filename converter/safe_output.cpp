@@ -79,29 +79,14 @@ std::string OutputRefusal(const std::string& target, const std::vector<FileIdent
     // Following a link: what would be destroyed is what it leads to.
     if (stat(target.c_str(), &status) != 0)
         return "";
-    const std::string name = Printable(target);
-    for (const FileIdentity& input : inputs)
-        if (input.device == uint64_t(status.st_dev) && input.inode == uint64_t(status.st_ino))
-            return name + " is an input (the same file); not replaced";
-    if (!S_ISREG(status.st_mode))
-        return name + " is " + FileKind(status.st_mode) + ", not a regular file; not replaced";
-    return "";
-}
-
-SafeOutput::~SafeOutput() {
-    Abandon();
+    const FileIdentity found{uint64_t(status.st_dev), uint64_t(status.st_ino)};
+    return RefusalOf(target, found, S_ISREG(status.st_mode) ? nullptr : FileKind(status.st_mode),
+                     inputs);
 }
 
 bool SafeOutput::Fail(const std::string& what) {
     error_ = what + ": " + strerror(errno);
     return false;
-}
-
-bool SafeOutput::Refused() {
-    const std::string refusal = OutputRefusal(target_, inputs_);
-    if (!refusal.empty())
-        error_ = refusal;
-    return !refusal.empty();
 }
 
 bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>& inputs) {

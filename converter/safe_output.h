@@ -24,6 +24,11 @@ struct FileIdentity {
 // The identities of the files at `paths` that exist.
 std::vector<FileIdentity> IdentitiesOf(const std::vector<std::string>& paths);
 
+// The refusal for an existing target whose file is `found`: an input, or (with `kind`,
+// when it is not a regular file) anything but a regular file. Shared by both systems'
+// OutputRefusal, which find the facts each in its own way.
+std::string RefusalOf(const std::string& target, const FileIdentity& found, const char* kind,
+                      const std::vector<FileIdentity>& inputs);
 std::string OutputRefusal(const std::string& target, const std::vector<FileIdentity>& inputs);
 
 class SafeOutput {

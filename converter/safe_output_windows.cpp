@@ -100,29 +100,12 @@ std::string OutputRefusal(const std::string& target, const std::vector<FileIdent
     std::string kind;
     const bool regular = RegularFileFacts(file, &identity, &size, &kind);
     CloseHandle(file);
-    const std::string name = Printable(target);
-    if (!regular)
-        return name + " is " + kind + ", not a regular file; not replaced";
-    for (const FileIdentity& input : inputs)
-        if (input.device == identity.device && input.inode == identity.inode)
-            return name + " is an input (the same file); not replaced";
-    return "";
-}
-
-SafeOutput::~SafeOutput() {
-    Abandon();
+    return RefusalOf(target, identity, regular ? nullptr : kind.c_str(), inputs);
 }
 
 bool SafeOutput::Fail(const std::string& what) {
     error_ = what + ": " + SystemMessage(GetLastError());
     return false;
-}
-
-bool SafeOutput::Refused() {
-    const std::string refusal = OutputRefusal(target_, inputs_);
-    if (!refusal.empty())
-        error_ = refusal;
-    return !refusal.empty();
 }
 
 bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>& inputs) {
