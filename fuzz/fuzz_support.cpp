@@ -1,5 +1,6 @@
 #include "fuzz/fuzz_support.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -33,6 +34,18 @@ const char* InputFile(const uint8_t* data, size_t size) {
     FILE* file = std::fopen(input.path.c_str(), "wb");
     FUZZ_CHECK(file && std::fwrite(data, 1, size, file) == size && std::fclose(file) == 0);
     return input.path.c_str();
+}
+
+const char* NamedPipe() {
+    static const struct Pipe {
+        std::string path = std::string(InputFile(nullptr, 0)) + ".pipe";
+        Pipe() {
+            unlink(path.c_str());
+            FUZZ_CHECK(mkfifo(path.c_str(), 0600) == 0);
+        }
+        ~Pipe() { unlink(path.c_str()); }
+    } pipe;
+    return pipe.path.c_str();
 }
 
 } // namespace zod::fuzz

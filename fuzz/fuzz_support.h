@@ -13,6 +13,10 @@ namespace zod::fuzz {
 // removed when the process ends.
 const char* InputFile(const uint8_t* data, size_t size);
 
+// A named pipe with no writer, made beside the input file and removed when the process
+// ends. Opening it for reading would wait for ever; readers must refuse it first.
+const char* NamedPipe();
+
 [[noreturn]] inline void Fail(const char* what, const char* file, int line) {
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);
     std::abort();

@@ -33,6 +33,11 @@ void HeaderSize(const uint8_t* data, size_t size, int64_t& width, int64_t& heigh
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static zod::HeadlessHost host(64, 64);
+    if (size > 8 && data[8] == 0x5A) { // bfReserved2: a named pipe is refused, not waited on
+        FUZZ_CHECK(
+            !LoadImageA(nullptr, zod::fuzz::NamedPipe(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        FUZZ_CHECK(zod::LiveResourceHandles() == 0);
+    }
     int64_t width, height;
     HeaderSize(data, size, width, height);
     const bool large = size >= 8 && data[6] == 'Z' && data[7] == 'L';

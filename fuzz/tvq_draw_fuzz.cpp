@@ -66,6 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        (inImage ? Expected(in, width, factor, x, y) : kUntouched));
         }
 
+    if (size > 10 && data[10] == 0x5A) { // a byte the format does not use
+        // A named pipe is refused without waiting, and nothing is drawn.
+        const ImageExtent none = DrawTvqFile(zod::fuzz::NamedPipe(), memory, factor);
+        FUZZ_CHECK(none.width == 0 && none.height == 0);
+        FUZZ_CHECK(GetPixel(memory, 0, 0) ==
+                   (width > 0 && height > 0 ? Expected(in, width, factor, 0, 0) : kUntouched));
+    }
+
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
