@@ -1,4 +1,5 @@
 // The Linux program's start-up: what the C runtime does before WinMain on Windows.
+#include "common/printable.h"
 #include "platform/hosts/fltk_host.h"
 
 #include <X11/Xlib.h>
@@ -81,13 +82,6 @@ std::string WhyUnreadable(const char* path) {
 }
 
 // The name, with control characters shown as '?' so that it cannot command the terminal.
-std::string Visible(std::string name) {
-    for (char& c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return name;
-}
-
 bool NamesTvq(const char* path) {
     const size_t length = strlen(path);
     return length >= 4 && strcasecmp(path + length - 4, ".tvq") == 0;
@@ -106,7 +100,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (option) {
-        std::fprintf(stderr, "zod-edozuv: unknown option %s\n%s", option, kUsage);
+        std::fprintf(stderr, "zod-edozuv: unknown option %s\n%s", Printable(option).c_str(),
+                     kUsage);
         return 2;
     }
     if (!DisplayOpens())
@@ -114,7 +109,7 @@ int main(int argc, char** argv) {
     // The window shows what a failed import shows; the terminal says why.
     const std::string unreadable = argc > 1 ? WhyUnreadable(argv[1]) : "";
     if (!unreadable.empty())
-        std::fprintf(stderr, "zod-edozuv: cannot read %s: %s\n", Visible(argv[1]).c_str(),
+        std::fprintf(stderr, "zod-edozuv: cannot read %s: %s\n", Printable(argv[1]).c_str(),
                      unreadable.c_str());
     zod::FltkHost host;
     // The first paint loads the same file again and shares what this load kept.
@@ -122,7 +117,7 @@ int main(int argc, char** argv) {
         HANDLE bitmap = LoadImageA(nullptr, argv[1], IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         if (!bitmap)
             std::fprintf(stderr, "zod-edozuv: cannot show %s: not a BMP file it can read\n",
-                         Visible(argv[1]).c_str());
+                         Printable(argv[1]).c_str());
         DeleteObject(bitmap);
     }
     // WinMain gets the command line without the program name, as on Windows.

@@ -279,6 +279,9 @@ TEST_F(GuiTest, CommandLineIsAnsweredWithoutAWindow) {
         {ZOD_PROGRAM " --version", "zod-edozuv " ZOD_VERSION "\n", 0},
         {ZOD_PROGRAM " -x", "zod-edozuv: unknown option -x\nUsage: zod-edozuv [FILE]", 2},
         {ZOD_PROGRAM " --level=3", "zod-edozuv: unknown option --level=3\n", 2},
+        // Control characters reach the terminal as escapes, C1 ones too.
+        {ZOD_PROGRAM " \"$(printf '%s\\033]0;x\\007\\302\\233' -)\"",
+         "zod-edozuv: unknown option -\\x1b]0;x\\x07\\u009b\n", 2},
         {"DISPLAY= " ZOD_PROGRAM, "zod-edozuv: no display: DISPLAY is not set", 1},
         {"DISPLAY=:65000 " ZOD_PROGRAM " SAMPLE.TVQ",
          "zod-edozuv: cannot open the display :65000\n", 1},
