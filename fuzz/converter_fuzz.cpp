@@ -41,16 +41,7 @@ std::string ReadAll(const std::string& path) {
 
 // The refusals that need real files, and that nothing is left beside an output.
 void CheckThroughFiles(Converter& converter, const uint8_t* data, size_t size, bool png) {
-    // Made once, beside the input file, and removed when the process ends.
-    static const struct Pipe {
-        std::string path = std::string(zod::fuzz::InputFile(nullptr, 0)) + ".pipe";
-        Pipe() {
-            unlink(path.c_str());
-            FUZZ_CHECK(mkfifo(path.c_str(), 0600) == 0);
-        }
-        ~Pipe() { unlink(path.c_str()); }
-    } fifo;
-    const std::string& pipe = fifo.path;
+    const std::string pipe = zod::fuzz::NamedPipe();
     const std::string input = zod::fuzz::InputFile(data, size);
     std::string reason;
     FUZZ_CHECK(!converter.Convert(input, input, &reason) && !reason.empty());
