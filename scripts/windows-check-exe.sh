@@ -21,6 +21,10 @@ for dll in $imports; do
   esac
 done
 
+# msvcrt's _stat fails on files past 2 GiB, and a TVQ file may be that large.
+grep -Eq '^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+_stat$' <<<"$headers" &&
+  fail "imports _stat, which fails on files past 2 GiB"
+
 # Resource types, as objdump prints them in hexadecimal: 0x10 (16) is the version block,
 # 0x18 (24) a manifest (there must be none, see README).
 types=$(sed -n '/The .rsrc Resource Directory/,$p' <<<"$headers" |
