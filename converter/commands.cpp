@@ -137,8 +137,9 @@ int RunEncode(const Options& options) {
     auto beside = [](const std::string& input) {
         return PathOf(input).replace_extension(".tvq").string();
     };
+    const std::vector<FileIdentity> inputs = IdentitiesOf(options.files);
     auto one = [&](const std::string& input, const std::string& output, std::string* reason) {
-        return EncodePicture(input, output, settings, progress, reason);
+        return EncodePicture(input, output, settings, inputs, progress, reason);
     };
     return EachInput(options, beside, one, progress);
 }

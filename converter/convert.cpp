@@ -33,6 +33,11 @@ Converter::Converter(const ConvertSettings& settings, Progress& progress)
     MakeTvqPalette(settings.factor, &palette_);
 }
 
+void Converter::ProtectInputs(std::vector<FileIdentity> inputs) {
+    inputs_ = std::move(inputs);
+    inputs_.emplace_back();
+}
+
 bool Converter::Convert(const std::string& input, const std::string& output, std::string* reason) {
     TvqFacts facts;
     if (!ReadTvqFacts(input, &facts, reason))
@@ -41,7 +46,7 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
     if (!reason->empty())
         return false;
     const bool toStream = output == "-";
-    inputs_.push_back({facts.device, facts.inode});
+    inputs_.back() = {facts.device, facts.inode};
     *reason = toStream ? "" : OutputRefusal(output, inputs_);
     if (!reason->empty())
         return false;
@@ -59,7 +64,7 @@ bool Converter::Convert(const std::string& input, const std::string& output, std
         return false;
     }
     SafeOutput out;
-    if (toStream ? !out.AttachStandardOutput() : !out.Create(output, inputs_)) {
+    if (toStream ? !out.AttachStandardOutput() : !out.Create(output, &inputs_)) {
         *reason = out.Error();
         return false;
     }

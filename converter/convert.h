@@ -31,8 +31,8 @@ std::string OutputBeside(const std::string& input, const std::string& folder, bo
 class Converter {
   public:
     Converter(const ConvertSettings& settings, Progress& progress);
-    // No output may be one of these files, whatever its name.
-    void ProtectInputs(std::vector<FileIdentity> inputs) { inputs_ = std::move(inputs); }
+    // No output may be one of these files, whatever its name, nor the input being converted.
+    void ProtectInputs(std::vector<FileIdentity> inputs);
     // Writes `output` ("-": standard output) from `input`, or leaves it as it was and
     // gives the reason.
     bool Convert(const std::string& input, const std::string& output, std::string* reason);
@@ -47,7 +47,9 @@ class Converter {
     std::unique_ptr<TvqTripleTable> table_; // for the order of tableBgr_
     bool tableBgr_ = false;
     BandPipeline pipeline_;
-    std::vector<FileIdentity> inputs_;
+    // ProtectInputs' files, then one slot for the input of the conversion under way: a batch
+    // of any length checks a list of fixed size.
+    std::vector<FileIdentity> inputs_ = std::vector<FileIdentity>(1);
 };
 
 } // namespace zod::tvq

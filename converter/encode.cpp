@@ -22,9 +22,11 @@ constexpr size_t kBandBytes = 1 << 20;
 } // namespace
 
 bool EncodePicture(const std::string& input, const std::string& output,
-                   const EncodeSettings& settings, Progress& progress, std::string* reason) {
+                   const EncodeSettings& settings, const std::vector<FileIdentity>& protect,
+                   Progress& progress, std::string* reason) {
     const bool toStream = output == "-";
-    const std::vector<FileIdentity> inputs = IdentitiesOf({input});
+    std::vector<FileIdentity> inputs = IdentitiesOf({input});
+    inputs.insert(inputs.end(), protect.begin(), protect.end());
     if (!toStream && !(*reason = OutputRefusal(output, inputs)).empty())
         return false;
     std::error_code ignored;
@@ -74,7 +76,7 @@ bool EncodePicture(const std::string& input, const std::string& output,
     };
 
     BandPipeline pipeline;
-    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output, inputs)) &&
+    bool ok = (toStream ? out.AttachStandardOutput() : out.Create(output, &inputs)) &&
               out.Write(header, sizeof header);
     ok = ok && pipeline.Run(bands, size_t(bandRows) * rowBytes, fill, empty);
     ok = ok && out.Commit(settings.force, settings.sync);

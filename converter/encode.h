@@ -2,9 +2,11 @@
 #pragma once
 
 #include "converter/progress.h"
+#include "converter/safe_output.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zod::tvq {
 
@@ -16,8 +18,10 @@ struct EncodeSettings {
 };
 
 // Writes `output` ("-": standard output) from the picture `input` ("-": standard input),
-// or leaves it as it was and gives the reason.
+// or leaves it as it was and gives the reason. The output is never `input` nor any of
+// `protect` (the command's other inputs, which are yet to be read), whatever its name.
 bool EncodePicture(const std::string& input, const std::string& output,
-                   const EncodeSettings& settings, Progress& progress, std::string* reason);
+                   const EncodeSettings& settings, const std::vector<FileIdentity>& protect,
+                   Progress& progress, std::string* reason);
 
 } // namespace zod::tvq

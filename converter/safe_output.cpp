@@ -89,7 +89,7 @@ bool SafeOutput::Fail(const std::string& what) {
     return false;
 }
 
-bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>& inputs) {
+bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>* inputs) {
     Abandon();
     target_ = target;
     inputs_ = inputs;

@@ -40,8 +40,9 @@ class SafeOutput {
     SafeOutput& operator=(const SafeOutput&) = delete;
 
     // Creates the new file in `target`'s folder, unless OutputRefusal refuses the target;
-    // Commit asks again just before it places the file.
-    bool Create(const std::string& target, const std::vector<FileIdentity>& inputs = {});
+    // Commit asks again just before it places the file, so `inputs` (not copied: a batch
+    // may have many) must last until then.
+    bool Create(const std::string& target, const std::vector<FileIdentity>* inputs = nullptr);
     // Writes into `fd` instead, which stays the caller's (standard output, a file in
     // memory): there is nothing to place or remove.
     void Attach(int fd);
@@ -69,7 +70,7 @@ class SafeOutput {
     bool unnamed_;
     bool attached_ = false;
     std::string target_;
-    std::vector<FileIdentity> inputs_;
+    const std::vector<FileIdentity>* inputs_ = nullptr;
     std::string temporary_; // empty while the file has no name
     int fd_ = -1;
     std::string error_;

@@ -20,7 +20,8 @@ SafeOutput::~SafeOutput() {
 }
 
 bool SafeOutput::Refused() {
-    const std::string refusal = OutputRefusal(target_, inputs_);
+    static const std::vector<FileIdentity> none;
+    const std::string refusal = OutputRefusal(target_, inputs_ ? *inputs_ : none);
     if (!refusal.empty())
         error_ = refusal;
     return !refusal.empty();

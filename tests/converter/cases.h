@@ -43,17 +43,25 @@ inline const SavedFactorCase kSavedFactorCases[] = {
     {nullptr, 3}, {"8\n", 8}, {"  -2 trailing", -2}, {"none", 3}, {"100", 100}};
 
 // Outputs that are an input under another name, refused even with --force; `link`, when
-// given, is made first as a hard link to in.tvq.
+// given, is made first as a hard link to in.tvq, and `picture` as a small BMP.
 struct SameFileCase {
     const char* name;
-    std::vector<std::string> args; // after "convert --force"
+    std::vector<std::string> args; // the command, then what follows its "--force"
     const char* link;
+    const char* picture;
 };
 inline const SameFileCase kSameFileCases[] = {
-    {"itself as -o", {"-o", "self.bmp", "self.bmp"}, "self.bmp"},
-    {"a TVQ named .bmp, written beside itself", {"photo.bmp"}, "photo.bmp"},
-    {"a hard link as -o", {"-o", "other.bmp", "in.tvq"}, "other.bmp"},
-    {"a later input as an earlier one's output", {"in.tvq", "in.bmp"}, "in.bmp"},
+    {"itself as -o", {"convert", "-o", "self.bmp", "self.bmp"}, "self.bmp", nullptr},
+    {"a TVQ named .bmp, written beside itself", {"convert", "photo.bmp"}, "photo.bmp", nullptr},
+    {"a hard link as -o", {"convert", "-o", "other.bmp", "in.tvq"}, "other.bmp", nullptr},
+    {"a later input as an earlier one's output",
+     {"convert", "in.tvq", "in.bmp"},
+     "in.bmp",
+     nullptr},
+    {"encode: a later input as an earlier one's output",
+     {"encode", "in.bmp", "in.tvq"},
+     nullptr,
+     "in.bmp"},
 };
 
 } // namespace zod::test

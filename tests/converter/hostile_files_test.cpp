@@ -123,14 +123,15 @@ TEST_F(Hostile, NoOutputIsAnInputUnderAnyName) {
         if (c.link) {
             ASSERT_EQ(link(At("in.tvq").c_str(), At(c.link).c_str()), 0);
         }
-        std::vector<std::string> args{"convert", "--force", "--no-sync"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
+        if (c.picture)
+            Put(c.picture, Bmp24Bytes(1, 1, [](int, int) { return 0x102030u; }));
+        std::vector<std::string> args{c.args[0], "--force", "--no-sync"};
+        args.insert(args.end(), c.args.begin() + 1, c.args.end());
         const Outcome result = Run(args);
         EXPECT_EQ(result.status, 1);
         EXPECT_NE(result.err.find("is an input"), std::string::npos) << result.err;
         EXPECT_EQ(ReadFileBytes(At("in.tvq")), tvq);
-        if (c.link)
-            unlink(At(c.link).c_str());
+        unlink(At(c.link ? c.link : c.picture).c_str());
     }
 }
 

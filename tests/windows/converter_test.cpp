@@ -259,15 +259,17 @@ TEST_F(ZodTvqExe, NoOutputIsAnInputUnderAnyName) {
         if (c.link) {
             ASSERT_TRUE(CreateHardLinkW(link.c_str(), (Work() / L"in.tvq").c_str(), nullptr));
         }
-        std::wstring arguments = L"convert --force";
-        for (const std::string& arg : c.args)
-            arguments += L" " + fs::path(arg).wstring();
+        if (c.picture)
+            Put(fs::path(c.picture).wstring(),
+                Bmp24Bytes(1, 1, [](int, int) { return 0x102030u; }));
+        std::wstring arguments = fs::path(c.args[0]).wstring() + L" --force";
+        for (size_t i = 1; i < c.args.size(); ++i)
+            arguments += L" " + fs::path(c.args[i]).wstring();
         const Result r = Run(arguments);
         EXPECT_EQ(r.status, 1u);
         EXPECT_NE(r.err.find("is an input"), std::string::npos) << r.err;
         EXPECT_EQ(Read(L"in.tvq"), tvq);
-        if (c.link)
-            fs::remove(link);
+        fs::remove(Work() / (c.link ? c.link : c.picture));
     }
 }
 
