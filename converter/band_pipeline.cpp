@@ -17,6 +17,11 @@ bool BandPipeline::Run(int count, size_t bandBytes, const Stage& fill, const Sta
         return false;
     }
 
+    // One band has nothing to overlap with, and a thread per file costs a batch of small
+    // files more than their conversion.
+    if (count <= 1)
+        return count < 1 || (fill(0, buffers_[0].data()) && empty(0, buffers_[0].data()));
+
     std::mutex mutex;
     std::condition_variable changed;
     bool full[2] = {false, false};
