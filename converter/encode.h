@@ -18,8 +18,9 @@ struct EncodeSettings {
 };
 
 // Writes `output` ("-": standard output) from the picture `input` ("-": standard input),
-// or leaves it as it was and gives the reason. The output is never `input` nor any of
-// `protect` (the command's other inputs, which are yet to be read), whatever its name.
+// or leaves it as it was and gives the reason. The output is never `input` (which may be
+// a copy of standard input) nor any of `protect` (the command's inputs, some of them yet
+// to be read), whatever its name.
 bool EncodePicture(const std::string& input, const std::string& output,
                    const EncodeSettings& settings, const std::vector<FileIdentity>& protect,
                    Progress& progress, std::string* reason);
