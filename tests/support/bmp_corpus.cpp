@@ -18,6 +18,7 @@ std::vector<CorpusBmp> ReadBmpCorpus(const std::string& folder) {
         fields >> bmp.path >> windows >> ours >> bmp.width >> bmp.height;
         bmp.path = folder + "/" + bmp.path;
         bmp.windowsAccepts = windows == "accept";
+        bmp.windowsDepends = windows == "depends";
         bmp.weAccept = ours == "accept";
         std::getline(fields, bmp.why);
         files.push_back(bmp);
