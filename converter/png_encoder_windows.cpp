@@ -4,6 +4,7 @@
 #include "converter/encoders.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <wincodec.h>
 
 // A COM object here lives on the stack and is never deleted through an interface, whose
@@ -20,14 +21,12 @@ class OutputStream final : public IStream {
     explicit OutputStream(SafeOutput& output) : output_(output) {}
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISequentialStream) ||
-            IsEqualIID(iid, IID_IStream)) {
-            *object = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        static const QITAB interfaces[] = {
+            QITABENT(OutputStream, IStream),
+            QITABENTMULTI(OutputStream, ISequentialStream, IStream),
+            {},
+        };
+        return QISearch(this, interfaces, iid, object);
     }
     // Lives on the encoder's stack; COM's counting only has to be consistent.
     STDMETHODIMP_(ULONG) AddRef() override { return ULONG(++references_); }

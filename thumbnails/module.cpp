@@ -2,12 +2,10 @@
 #include "thumbnails/thumbnails.h"
 
 #include <initguid.h>
+#include <shlwapi.h>
 
 DEFINE_GUID(kTvqThumbnailClsidGuid, 0x7c1d5e2a, 0x3b4f, 0x4e86, 0x9a, 0x0d, 0x5f, 0x2b, 0x8c, 0x61,
             0xd3, 0xe7);
-// mingw-w64's uuid library lacks this one.
-DEFINE_GUID(IID_IThumbnailProvider, 0xe357fccd, 0xa995, 0x4576, 0xb0, 0x1f, 0x23, 0x46, 0x30, 0x15,
-            0x4e, 0x96);
 const CLSID kTvqThumbnailClsid = kTvqThumbnailClsidGuid;
 HMODULE thumbnailModule = nullptr;
 
@@ -18,15 +16,8 @@ LONG moduleReferences = 0;
 class ClassFactory final : public IClassFactory {
   public:
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
+        static const QITAB interfaces[] = {QITABENT(ClassFactory, IClassFactory), {}};
+        return QISearch(this, interfaces, iid, object);
     }
     // One static factory: references only keep the module loaded.
     STDMETHODIMP_(ULONG) AddRef() override {

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <propsys.h>
+#include <shlwapi.h>
 #include <thumbcache.h>
 
 namespace {
@@ -13,18 +14,12 @@ class TvqThumbnailProvider final : public IThumbnailProvider, public IInitialize
     TvqThumbnailProvider& operator=(const TvqThumbnailProvider&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IThumbnailProvider))
-            *object = static_cast<IThumbnailProvider*>(this);
-        else if (IsEqualIID(iid, IID_IInitializeWithStream))
-            *object = static_cast<IInitializeWithStream*>(this);
-        else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
+        static const QITAB interfaces[] = {
+            QITABENT(TvqThumbnailProvider, IThumbnailProvider),
+            QITABENT(TvqThumbnailProvider, IInitializeWithStream),
+            {},
+        };
+        return QISearch(this, interfaces, iid, object);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ULONG(InterlockedIncrement(&references_)); }
     STDMETHODIMP_(ULONG) Release() override {

@@ -131,14 +131,12 @@ class AwkwardStream final : public IStream {
     bool readPast = false;
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IStream) ||
-            IsEqualIID(iid, IID_ISequentialStream)) {
-            *object = static_cast<IStream*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+        static const QITAB interfaces[] = {
+            QITABENT(AwkwardStream, IStream),
+            QITABENTMULTI(AwkwardStream, ISequentialStream, IStream),
+            {},
+        };
+        return QISearch(this, interfaces, iid, object);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
     STDMETHODIMP_(ULONG) Release() override { return --references_; } // on the test's stack
