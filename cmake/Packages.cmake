@@ -2,6 +2,8 @@
 # installer/zod-edozuv.nsi) and the portable zod-edozuv-<version>-windows.zip.
 #   cmake --build --preset windows --target installer portable-zip
 # Included from cmake/Windows.cmake; the version is the project's.
+# A 64-bit build makes a 64-bit twin of both, holding its 64-bit programs, for the tests
+# on kernels that run no 32-bit code. What ships is the 32-bit build's.
 
 # Only for working on the installer itself: package without the tools that are not built
 # yet. The tests never set it, so a missing file fails them rather than going unnoticed.
@@ -16,8 +18,15 @@ file(GLOB ZOD_SAMPLES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.tvq)
 configure_file(${CMAKE_SOURCE_DIR}/installer/README.txt.in ${ZOD_PACKAGE_DIR}/README.txt
                @ONLY NEWLINE_STYLE WIN32)
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ZOD_TWIN64 ON)
+  set(ZOD_THUMBNAILS_X64 $<TARGET_FILE:zod-tvq-thumbnails>)
+else()
+  set(ZOD_TWIN64 OFF)
+endif()
+
 # The 64-bit thumbnail DLL comes from a 64-bit build of the same sources beside this one.
-if(TARGET zod-tvq-thumbnails)
+if(TARGET zod-tvq-thumbnails AND NOT ZOD_TWIN64)
   include(ExternalProject)
   set(ZOD_THUMBNAILS_X64 ${CMAKE_BINARY_DIR}/x64/zod-tvq-thumbnails.dll)
   ExternalProject_Add(zod_thumbnails_x64
@@ -47,7 +56,11 @@ if(TARGET zod-tvq)
 else()
   list(APPEND ZOD_PACKAGE_MISSING zod-tvq.exe)
 endif()
-if(TARGET zod-tvq-thumbnails)
+if(TARGET zod-tvq-thumbnails AND ZOD_TWIN64)
+  list(APPEND ZOD_PACKAGE_DEPENDS zod-tvq-thumbnails)
+  string(APPEND ZOD_NSIS_OPTIONAL "!define TWIN64\n"
+         "!define THUMBNAILS_X64 \"${ZOD_THUMBNAILS_X64}\"\n")
+elseif(TARGET zod-tvq-thumbnails)
   list(APPEND ZOD_PACKAGE_DEPENDS zod-tvq-thumbnails zod_thumbnails_x64)
   string(APPEND ZOD_NSIS_OPTIONAL
          "!define THUMBNAILS_X86 \"$<TARGET_FILE:zod-tvq-thumbnails>\"\n"
@@ -117,11 +130,14 @@ set(zip_copies "")
 if(TARGET zod-tvq)
   list(APPEND zip_files $<TARGET_FILE:zod-tvq>)
 endif()
-if(TARGET zod-tvq-thumbnails)
+if(TARGET zod-tvq-thumbnails AND NOT ZOD_TWIN64)
   # Both widths, named by width: a 32-bit Windows registers one, a 64-bit one the other.
   list(APPEND zip_copies
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:zod-tvq-thumbnails>
-            ${stage}/zod-tvq-thumbnails-x86.dll
+            ${stage}/zod-tvq-thumbnails-x86.dll)
+endif()
+if(TARGET zod-tvq-thumbnails)
+  list(APPEND zip_copies
     COMMAND ${CMAKE_COMMAND} -E copy ${ZOD_THUMBNAILS_X64} ${stage}/zod-tvq-thumbnails-x64.dll)
 endif()
 add_custom_command(OUTPUT ${ZOD_ZIP}

@@ -8,8 +8,13 @@
 ; page when run as an administrator. /CURRENTUSER forces the per-user install, /ADDTOPATH
 ; the PATH entry (off by default), /S silence.
 
-Unicode true
 !include "${DEFINES}"
+; The 64-bit twin is for the tests on kernels that run no 32-bit code; what ships is 32-bit.
+!ifdef TWIN64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
