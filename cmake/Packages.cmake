@@ -114,9 +114,10 @@ endif()
 
 find_program(ZOD_MAKENSIS makensis REQUIRED)
 set(ZOD_NSI ${CMAKE_SOURCE_DIR}/installer/zod-edozuv.nsi)
+file(GLOB ZOD_NSH CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/installer/*.nsh)
 add_custom_command(OUTPUT ${ZOD_SETUP}
   COMMAND ${ZOD_MAKENSIS} -V2 -DDEFINES=${ZOD_PACKAGE_DIR}/defines.nsh ${ZOD_NSI}
-  DEPENDS ${ZOD_NSI} ${ZOD_PACKAGE_DIR}/defines.nsh ${ZOD_PACKAGE_DIR}/README.txt
+  DEPENDS ${ZOD_NSI} ${ZOD_NSH} ${ZOD_PACKAGE_DIR}/defines.nsh ${ZOD_PACKAGE_DIR}/README.txt
           ${ZOD_PACKAGE_DEPENDS} ${ZOD_SAMPLES} ${CMAKE_SOURCE_DIR}/assets/intro.bmp
   COMMENT "Making zod-edozuv-${PROJECT_VERSION}-setup.exe"
   VERBATIM)
