@@ -1,5 +1,10 @@
 ; The install mode (this user or everyone), the folder, and the page that offers the
 ; choice to an administrator. Included after the sections: .onInit selects one.
+; Not NSIS's MultiUser.nsh: its page needs MULTIUSER_EXECUTIONLEVEL Highest or Admin, whose
+; manifest makes Windows prompt every administrator for elevation, even to install for
+; themselves, where this installer never asks. Its refusal of /ALLUSERS to a standard user
+; has no /SD answer and no exit code 740, and its uninstaller picks the mode by privileges,
+; not by the install it belongs to.
 
 Function .onInit
   !insertmacro CheckAdmin
