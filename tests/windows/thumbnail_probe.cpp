@@ -1,7 +1,7 @@
 // Asks for a TVQ file's thumbnail as Explorer does: the provider named under the .tvq key
 // (the user's classes first, as Windows merges them), created through COM and handed the
 // file as a stream. Prints "WIDTH HEIGHT" of the bitmap it answers, or why there is none.
-// Built by the installer test with the compiler of the system's width.
+// The installer test runs the one of the system's width.
 #include <windows.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
