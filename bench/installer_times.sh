@@ -3,21 +3,18 @@
 # each until every program of the prefix has ended (wineserver -w), against the floor of
 # one trivial Wine program (cmd /c exit) in the same prefix. A benchmark, not a test: it
 # prints medians, minimums and ratios and fails on nothing but errors.
-# Usage: bench/installer_times.sh [rounds]   (after --target installer of the windows preset)
+# Usage: bench/installer_times.sh [rounds]   (after scripts/windows-build.sh)
+# Where Wine runs no 32-bit programs, it times the 64-bit twin installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-5}
-setup=$(ls build/windows/packages/zod-edozuv-*-setup.exe)
+source scripts/wine.sh
+packages=build/windows/packages
+[ "$(zod_windows_bits)" = 32 ] || packages=build/windows-x64-tests/packages
+setup=$(ls $packages/zod-edozuv-*-setup.exe)
 
-WINEPREFIX=$(mktemp -d /tmp/zod-installer-bench-XXXXXX)
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d"
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
-wine wineboot -i >/dev/null 2>&1
-wineserver -w
+zod_temp_dir installer-bench
+zod_wine_prefix bench
 uninstaller="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/ZOD Edozuv/uninstall.exe"
 
 # Seconds that a command and every Wine program it leaves behind take.
@@ -29,10 +26,10 @@ seconds() {
 }
 floor=() install=() uninstall=()
 for _ in $(seq "$rounds"); do
-  floor+=("$(seconds wine cmd /c exit)")
-  install+=("$(seconds wine "$setup" /S)")
+  floor+=("$(seconds scripts/wine.sh cmd /c exit)")
+  install+=("$(seconds scripts/wine.sh "$setup" /S)")
   [ -f "$uninstaller" ] || { echo "installer_times: no uninstaller after the install" >&2; exit 1; }
-  uninstall+=("$(seconds wine "$uninstaller" /S)")
+  uninstall+=("$(seconds scripts/wine.sh "$uninstaller" /S)")
 done
 stats() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {printf "%.2f %.2f", v[int((NR+1)/2)], v[1]}'; }
 read -r floor_median floor_min <<<"$(stats "${floor[@]}")"

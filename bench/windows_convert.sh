@@ -13,20 +13,18 @@ export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
 cmake --preset release >/dev/null
 cmake --build --preset release --target zod-tvq >/dev/null
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target zod-tvq >/dev/null
+source scripts/wine.sh
+# The program that ships where Wine runs 32-bit programs, else its 64-bit twin.
+preset=windows
+[ "$(zod_windows_bits)" = 32 ] || preset=windows-x64
+cmake --preset $preset >/dev/null
+cmake --build --preset $preset --target zod-tvq >/dev/null
 linux=$PWD/build/release/converter/zod-tvq
-windows=$PWD/build/windows/zod-tvq.exe
+windows=$PWD/build/$preset/zod-tvq.exe
 
-work=$(mktemp -d /tmp/zod-windows-convert-XXXXXX)
-export WINEPREFIX=$work/wine WINEDEBUG=-all
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-wine wineboot -i >/dev/null 2>&1
-wineserver -p >/dev/null 2>&1 || true # one server for every run, as in a desktop session
+zod_temp_dir windows-convert
+work=$TMPDIR
+zod_wine_prefix bench --persistent # one server for every run, as in a desktop session
 
 python3 - "$work/big.tvq" <<'PY'
 import struct, sys, random
@@ -46,7 +44,7 @@ for round in $(seq "$rounds"); do
     if [ $build = linux ]; then
       command=("$linux")
     else
-      command=(scripts/windows-wine.sh "$windows")
+      command=(scripts/wine.sh "$windows")
     fi
     start=$(millis)
     "${command[@]}" --version >/dev/null
@@ -57,7 +55,7 @@ for round in $(seq "$rounds"); do
       if [ $build = linux ]; then
         command=("$linux")
       else
-        command=(scripts/windows-wine.sh "$windows")
+        command=(scripts/wine.sh "$windows")
       fi
       rm -f "$work/big.$format"
       start=$(millis)
