@@ -2,6 +2,20 @@
 # Builds and runs every test (ZOD_SKIP_WINDOWS=1: all but the Windows stage).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Everything temporary goes under a folder of the run's own; at the end, however it ends,
+# nothing may be left: no file there, no process started under it, no user made for it.
+TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/zod-test.XXXXXX")
+export TMPDIR
+chmod 711 "$TMPDIR" # the Windows stage's other user reaches its own folder inside
+finish() {
+  local status=$?
+  scripts/check-leftovers.sh "$TMPDIR" || status=1
+  rm -rf "$TMPDIR"
+  exit $status
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
 source scripts/packages.sh
 scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}"
 # Before configuring: the GUI tests are only set up when Xvfb and xdotool exist.
