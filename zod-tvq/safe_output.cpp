@@ -1,7 +1,7 @@
-#include "converter/safe_output.h"
+#include "zod-tvq/safe_output.h"
 
-#include "converter/messages.h"
-#include "platform/linux/folder_sync.h"
+#include "zod-tvq/messages.h"
+#include "common/folder_sync.h"
 
 #include <cerrno>
 #include <climits>
@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -235,4 +235,4 @@ void InstallOutputSignalHandlers() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,4 +1,4 @@
-#include "folder_sync.h"
+#include "common/folder_sync.h"
 
 #include <fcntl.h>
 #include <unistd.h>
