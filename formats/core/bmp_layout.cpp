@@ -1,4 +1,4 @@
-#include "formats/bmp_layout.h"
+#include "formats/core/bmp_layout.h"
 
 #include "common/little_endian.h"
 

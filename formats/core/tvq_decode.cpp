@@ -1,4 +1,4 @@
-#include "formats/tvq_decode.h"
+#include "formats/core/tvq_decode.h"
 
 #include "common/little_endian.h"
 

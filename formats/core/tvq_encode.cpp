@@ -1,4 +1,4 @@
-#include "formats/tvq_encode.h"
+#include "formats/core/tvq_encode.h"
 
 #include "common/little_endian.h"
 

@@ -1,6 +1,6 @@
-#include "formats/tvq_plausible.h"
+#include "formats/core/tvq_plausible.h"
 
-#include "formats/tvq_decode.h"
+#include "formats/core/tvq_decode.h"
 
 bool TvqHoldsEnough(ImageExtent extent, uint64_t storedWords) {
     const uint64_t pixels = TvqImageWords(extent);

@@ -1,6 +1,6 @@
-#include "formats/tvq_sampler.h"
+#include "formats/core/tvq_sampler.h"
 
-#include "formats/tvq_scale.h"
+#include "formats/core/tvq_scale.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -13,7 +13,7 @@
 #pragma once
 
 #include "common/types.h"
-#include "formats/tvq_decode.h"
+#include "formats/core/tvq_decode.h"
 
 #include <cstddef>
 #include <cstdint>
