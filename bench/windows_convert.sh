@@ -15,7 +15,7 @@ cmake --preset release >/dev/null
 cmake --build --preset release --target zod-tvq >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target zod-tvq >/dev/null
-linux=$PWD/build/release/converter/zod-tvq
+linux=$PWD/build/release/zod-tvq/zod-tvq
 windows=$PWD/build/windows/zod-tvq.exe
 
 work=$(mktemp -d /tmp/zod-windows-convert-XXXXXX)

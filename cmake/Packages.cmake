@@ -1,7 +1,7 @@
 # The Windows downloads, from the same files: zod-edozuv-<version>-setup.exe (NSIS, from
 # installer/zod-edozuv.nsi) and the portable zod-edozuv-<version>-windows.zip.
 #   cmake --build --preset windows --target installer portable-zip
-# Included from cmake/Windows.cmake; the version is the project's.
+# Included from the top-level CMakeLists.txt on Windows; the version is the project's.
 
 # Only for working on the installer itself: package without the tools that are not built
 # yet. The tests never set it, so a missing file fails them rather than going unnoticed.

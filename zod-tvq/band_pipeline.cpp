@@ -1,4 +1,4 @@
-#include "converter/band_pipeline.h"
+#include "zod-tvq/band_pipeline.h"
 
 #include <condition_variable>
 #include <mutex>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <thread>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 bool BandPipeline::Run(int count, size_t bandBytes, const Stage& fill, const Stage& empty) {
     try {
@@ -71,4 +71,4 @@ bool BandPipeline::Run(int count, size_t bandBytes, const Stage& fill, const Sta
     return ok;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 class BandPipeline {
   public:
@@ -23,4 +23,4 @@ class BandPipeline {
     std::vector<uint8_t> buffers_[2];
 };
 
-} // namespace zod::tvq
+} // namespace zod::cli

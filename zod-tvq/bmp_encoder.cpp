@@ -1,13 +1,13 @@
 // BMP rows go out through writev, the band's rows listed bottom first, so that decoding
 // can fill each band top down.
-#include "converter/encoders.h"
-#include "formats/bmp_layout.h"
+#include "zod-tvq/encoders.h"
+#include "formats/core/bmp_layout.h"
 
 #include <climits>
 #include <cstring>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -64,4 +64,4 @@ std::unique_ptr<ImageEncoder> MakeBmpEncoder(ImageExtent extent, SafeOutput& out
     return std::make_unique<BmpEncoder>(extent, output);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

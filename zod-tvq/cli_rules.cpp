@@ -1,10 +1,10 @@
-#include "converter/cli_rules.h"
-#include "converter/utf8_path.h"
+#include "zod-tvq/cli_rules.h"
+#include "zod-tvq/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 bool IsLevelFactor(int32_t factor) {
     return std::find(std::begin(kLevelFactors), std::end(kLevelFactors), factor) !=
@@ -49,4 +49,4 @@ std::string ChooseConvertFormat(const std::string& to, const std::string& output
     return "";
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

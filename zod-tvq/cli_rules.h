@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 // The viewer's Levels 1 to 5 and the factor each amplifies by.
 constexpr int32_t kLevelFactors[5] = {2, 3, 4, 6, 8};
@@ -22,4 +22,4 @@ std::string FormatOfName(const std::string& path);
 std::string ChooseConvertFormat(const std::string& to, const std::string& output,
                                 bool outputIsFolder, std::string* format);
 
-} // namespace zod::tvq
+} // namespace zod::cli

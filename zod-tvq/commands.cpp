@@ -1,14 +1,14 @@
-#include "converter/commands.h"
+#include "zod-tvq/commands.h"
 
-#include "converter/cli_rules.h"
-#include "converter/convert.h"
-#include "converter/encode.h"
-#include "converter/messages.h"
-#include "converter/safe_output.h"
-#include "converter/standard_streams.h"
-#include "converter/tvq_input.h"
-#include "converter/verdict.h"
-#include "converter/utf8_path.h"
+#include "zod-tvq/cli_rules.h"
+#include "zod-tvq/convert.h"
+#include "zod-tvq/encode.h"
+#include "zod-tvq/messages.h"
+#include "zod-tvq/safe_output.h"
+#include "zod-tvq/standard_streams.h"
+#include "zod-tvq/tvq_input.h"
+#include "zod-tvq/verdict.h"
+#include "zod-tvq/utf8_path.h"
 #include "settings/stored_factor.h"
 
 #include <cstdio>
@@ -19,7 +19,7 @@
 
 namespace fs = std::filesystem;
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -185,4 +185,4 @@ int RunInfo(const Options& options) {
     return failures ? kFailedInput : 0;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,13 +1,13 @@
 // What each of zod-tvq's commands does with its parsed command line.
 #pragma once
 
-#include "formats/tvq_plausible.h"
+#include "formats/core/tvq_plausible.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 constexpr int kFailedInput = 1;
 constexpr int kUsageError = 2;
@@ -36,4 +36,4 @@ int RunZodTvq(int argc, char** argv);
 int RunEncode(const Options& options);
 int RunInfo(const Options& options);
 
-} // namespace zod::tvq
+} // namespace zod::cli

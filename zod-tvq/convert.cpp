@@ -1,17 +1,17 @@
-#include "converter/convert.h"
+#include "zod-tvq/convert.h"
 
-#include "converter/encoders.h"
-#include "converter/messages.h"
-#include "converter/tvq_input.h"
-#include "converter/verdict.h"
-#include "converter/utf8_path.h"
+#include "zod-tvq/encoders.h"
+#include "zod-tvq/messages.h"
+#include "zod-tvq/tvq_input.h"
+#include "zod-tvq/verdict.h"
+#include "zod-tvq/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -118,4 +118,4 @@ bool Converter::Encode(TvqFile& tvq, SafeOutput& out, std::string* reason) {
     return ok;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,16 +1,16 @@
 // Converting one TVQ file at full size, streamed a band of rows at a time.
 #pragma once
 
-#include "converter/band_pipeline.h"
-#include "converter/progress.h"
-#include "converter/safe_output.h"
-#include "formats/tvq_decode.h"
+#include "zod-tvq/band_pipeline.h"
+#include "zod-tvq/progress.h"
+#include "zod-tvq/safe_output.h"
+#include "formats/core/tvq_decode.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 struct ConvertSettings {
     int32_t factor;
@@ -52,4 +52,4 @@ class Converter {
     std::vector<FileIdentity> inputs_ = std::vector<FileIdentity>(1);
 };
 
-} // namespace zod::tvq
+} // namespace zod::cli

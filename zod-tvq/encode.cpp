@@ -1,10 +1,10 @@
-#include "converter/encode.h"
+#include "zod-tvq/encode.h"
 
-#include "converter/band_pipeline.h"
-#include "converter/picture_input.h"
-#include "converter/safe_output.h"
-#include "converter/utf8_path.h"
-#include "formats/tvq_encode.h"
+#include "zod-tvq/band_pipeline.h"
+#include "zod-tvq/picture_input.h"
+#include "zod-tvq/safe_output.h"
+#include "zod-tvq/utf8_path.h"
+#include "formats/core/tvq_encode.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -12,7 +12,7 @@
 
 namespace fs = std::filesystem;
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -87,4 +87,4 @@ bool EncodePicture(const std::string& input, const std::string& output,
     return ok;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,14 +1,14 @@
 // Encoding one picture as a TVQ file, streamed a band of rows at a time.
 #pragma once
 
-#include "converter/progress.h"
-#include "converter/safe_output.h"
+#include "zod-tvq/progress.h"
+#include "zod-tvq/safe_output.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 struct EncodeSettings {
     int32_t factor; // at least 1
@@ -25,4 +25,4 @@ bool EncodePicture(const std::string& input, const std::string& output,
                    const EncodeSettings& settings, const std::vector<FileIdentity>& protect,
                    Progress& progress, std::string* reason);
 
-} // namespace zod::tvq
+} // namespace zod::cli

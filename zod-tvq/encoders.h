@@ -2,14 +2,14 @@
 #pragma once
 
 #include "common/types.h"
-#include "converter/safe_output.h"
+#include "zod-tvq/safe_output.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 // How a format takes its rows: channel order, bytes from one row to the next, and whether
 // the file starts with the bottom row (then the bands arrive bottom band first).
@@ -38,4 +38,4 @@ std::unique_ptr<ImageEncoder> MakeBmpEncoder(ImageExtent extent, SafeOutput& out
 // 8-bit RGB PNG, compressed for speed.
 std::unique_ptr<ImageEncoder> MakePngEncoder(ImageExtent extent, SafeOutput& output);
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,8 +1,8 @@
-#include "converter/file_facts_windows.h"
+#include "zod-tvq/file_facts_windows.h"
 
-#include "converter/utf8_path.h"
+#include "zod-tvq/utf8_path.h"
 
-namespace zod::tvq {
+namespace zod::cli {
 
 HANDLE OpenForFacts(const std::string& path, DWORD access) {
     // FILE_FLAG_BACKUP_SEMANTICS opens a folder; no access right reads the facts of a file
@@ -39,4 +39,4 @@ bool RegularFileFacts(HANDLE file, FileIdentity* identity, uint64_t* size, std::
     return true;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,14 +1,14 @@
 // What Windows says about a file, shared by the input and output checks of zod-tvq.exe.
 #pragma once
 
-#include "converter/safe_output.h"
+#include "zod-tvq/safe_output.h"
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 // Opens `path` (UTF-8) with `access` (none at all is enough for the facts), sharing
 // everything; folders open too, so that they can be named as such.
@@ -19,4 +19,4 @@ HANDLE OpenForFacts(const std::string& path, DWORD access);
 // "a device", "a pipe".
 bool RegularFileFacts(HANDLE file, FileIdentity* identity, uint64_t* size, std::string* kind);
 
-} // namespace zod::tvq
+} // namespace zod::cli

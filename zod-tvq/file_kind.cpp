@@ -1,9 +1,9 @@
 // FileKind from a POSIX file mode: Linux only (Windows names kinds in file_facts_windows.cpp).
-#include "converter/messages.h"
+#include "zod-tvq/messages.h"
 
 #include <sys/stat.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 const char* FileKind(unsigned mode) {
     return S_ISREG(mode)    ? "a regular file"
@@ -16,4 +16,4 @@ const char* FileKind(unsigned mode) {
                             : "not a regular file";
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,15 +1,15 @@
 // zod-tvq: TVQ images to BMP or PNG at full size, pictures to TVQ, and what TVQ headers say.
-#include "converter/cli_rules.h"
-#include "converter/commands.h"
-#include "converter/messages.h"
-#include "converter/safe_output.h"
+#include "zod-tvq/cli_rules.h"
+#include "zod-tvq/commands.h"
+#include "zod-tvq/messages.h"
+#include "zod-tvq/safe_output.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <cstring>
 
-using namespace zod::tvq;
+using namespace zod::cli;
 
 namespace {
 
@@ -48,7 +48,7 @@ bool UnknownCommand(int argc, char** argv) {
 
 } // namespace
 
-int zod::tvq::RunZodTvq(int argc, char** argv) {
+int zod::cli::RunZodTvq(int argc, char** argv) {
     InstallOutputSignalHandlers();
     CheckStandardOutputAtExit();
     Options options;

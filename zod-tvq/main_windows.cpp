@@ -1,7 +1,7 @@
 // zod-tvq.exe: the arguments arrive as UTF-16 (wmain) and are handed on in UTF-8, with
 // patterns such as *.tvq expanded here, since Windows' shell leaves that to each program.
 // Messages go to the console in UTF-8, and WIC's components need COM.
-#include "converter/commands.h"
+#include "zod-tvq/commands.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -74,7 +74,7 @@ int wmain(int argc, wchar_t** argv) {
     const UINT consoleCodePage = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
     const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    const int status = zod::tvq::RunZodTvq(int(arguments.size()), pointers.data());
+    const int status = zod::cli::RunZodTvq(int(arguments.size()), pointers.data());
     if (com)
         CoUninitialize();
     if (consoleCodePage)

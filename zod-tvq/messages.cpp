@@ -1,4 +1,4 @@
-#include "converter/messages.h"
+#include "zod-tvq/messages.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -74,4 +74,4 @@ void CheckStandardOutputAtExit() {
     atexit(ExitFailingOnLostOutput);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 // A JSON string literal; bytes that are not UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);
@@ -24,4 +24,4 @@ const char* FileKind(unsigned mode);
 // disk, /dev/full, a closed pipe), the program says so and its exit status is 1.
 void CheckStandardOutputAtExit();
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,6 +1,6 @@
-#include "converter/picture_input.h"
+#include "zod-tvq/picture_input.h"
 
-#include "converter/tvq_input.h"
+#include "zod-tvq/tvq_input.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <spng.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -221,4 +221,4 @@ std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSi
     return picture;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

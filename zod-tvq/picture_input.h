@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 class PictureInput {
   public:
@@ -32,4 +32,4 @@ class PictureInput {
 std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSide,
                                           std::string* reason);
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,9 +1,9 @@
 // Pictures through the Windows Imaging Component's decoders (PNG, JPEG, BMP, GIF, TIFF and
 // whatever codecs the system has), converted by WIC to 8-bit RGBA, not premultiplied.
-#include "converter/picture_input.h"
-#include "converter/standard_streams.h"
-#include "converter/tvq_input.h"
-#include "converter/utf8_path.h"
+#include "zod-tvq/picture_input.h"
+#include "zod-tvq/standard_streams.h"
+#include "zod-tvq/tvq_input.h"
+#include "zod-tvq/utf8_path.h"
 
 #include <windows.h>
 #include <wincodec.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSi
     return picture;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -3,11 +3,11 @@
 // On noisy 8192 x 4096 test images that was both the fastest and the smallest of the
 // combinations tried (level 1 with the default strategy: 1.5 x the time, 1.3 x the size;
 // Z_RLE: 1.4 x the time; no filter: twice the size).
-#include "converter/encoders.h"
+#include "zod-tvq/encoders.h"
 
 #include <spng.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -86,4 +86,4 @@ std::unique_ptr<ImageEncoder> MakePngEncoder(ImageExtent extent, SafeOutput& out
     return std::make_unique<PngEncoder>(extent, output);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

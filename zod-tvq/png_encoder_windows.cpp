@@ -1,7 +1,7 @@
 // PNG through the Windows Imaging Component's PNG encoder, so that Windows needs no other
 // DLL. Rows go to WIC as they come (24-bit BGR, the order WIC stores natively), with the
 // "sub" filter chosen for speed; WIC writes through a stream onto the SafeOutput.
-#include "converter/encoders.h"
+#include "zod-tvq/encoders.h"
 
 #include <windows.h>
 #include <wincodec.h>
@@ -10,7 +10,7 @@
 // destructors COM leaves non-virtual.
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -165,4 +165,4 @@ std::unique_ptr<ImageEncoder> MakePngEncoder(ImageExtent extent, SafeOutput& out
     return std::make_unique<WicPngEncoder>(extent, output);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

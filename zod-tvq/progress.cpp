@@ -1,10 +1,10 @@
-#include "converter/progress.h"
+#include "zod-tvq/progress.h"
 
-#include "converter/messages.h"
+#include "zod-tvq/messages.h"
 
 #include <cstdio>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -39,4 +39,4 @@ void Progress::Clear() {
     shown_ = false;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 class Progress {
   public:
@@ -25,4 +25,4 @@ class Progress {
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -10,7 +10,7 @@
 #include <sys/uio.h>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 // A file whatever its name: two names for one file have the same device and inode.
 struct FileIdentity {
@@ -83,4 +83,4 @@ class SafeOutput {
 // process.
 void InstallOutputSignalHandlers();
 
-} // namespace zod::tvq
+} // namespace zod::cli

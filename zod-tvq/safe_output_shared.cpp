@@ -1,8 +1,8 @@
 // What SafeOutput does alike on every system.
-#include "converter/messages.h"
-#include "converter/safe_output.h"
+#include "zod-tvq/messages.h"
+#include "zod-tvq/safe_output.h"
 
-namespace zod::tvq {
+namespace zod::cli {
 
 std::string RefusalOf(const std::string& target, const FileIdentity& found, const char* kind,
                       const std::vector<FileIdentity>& inputs) {
@@ -27,4 +27,4 @@ bool SafeOutput::Refused() {
     return !refusal.empty();
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

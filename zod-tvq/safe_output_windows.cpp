@@ -4,11 +4,11 @@
 // that appeared meanwhile is never replaced. A read-only target is refused even then.
 // Ctrl+C, Ctrl+Break and closing the console remove the temporary file. A file is known by
 // its volume serial number and file index, whatever name reaches it.
-#include "converter/safe_output.h"
+#include "zod-tvq/safe_output.h"
 
-#include "converter/file_facts_windows.h"
-#include "converter/messages.h"
-#include "converter/utf8_path.h"
+#include "zod-tvq/file_facts_windows.h"
+#include "zod-tvq/messages.h"
+#include "zod-tvq/utf8_path.h"
 
 #include <windows.h>
 
@@ -18,7 +18,7 @@
 #include <random>
 #include <vector>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -256,4 +256,4 @@ void InstallOutputSignalHandlers() {
     SetConsoleCtrlHandler(RemovePendingOnInterrupt, TRUE);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,4 +1,4 @@
-#include "converter/standard_streams.h"
+#include "zod-tvq/standard_streams.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -47,4 +47,4 @@ std::string InputName(const std::string& name) {
     return IsStandardStream(name) ? "standard input" : name;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

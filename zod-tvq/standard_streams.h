@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 inline bool IsStandardStream(const std::string& name) {
     return name == "-";
@@ -20,4 +20,4 @@ bool StandardOutputIsTerminal();
 // How a file is named in messages: "standard input" for "-".
 std::string InputName(const std::string& name);
 
-} // namespace zod::tvq
+} // namespace zod::cli

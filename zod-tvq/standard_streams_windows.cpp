@@ -1,6 +1,6 @@
 // Standard streams on Windows: standard input is always kept in a temporary file (there is
 // no name for an open handle that every reader can open), removed when the process exits.
-#include "converter/standard_streams.h"
+#include "zod-tvq/standard_streams.h"
 
 #include <windows.h>
 
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <io.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -63,4 +63,4 @@ std::string InputName(const std::string& name) {
     return IsStandardStream(name) ? "standard input" : name;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

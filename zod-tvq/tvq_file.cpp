@@ -1,7 +1,7 @@
 // ReadTvqFacts with POSIX calls; tvq_file_windows.cpp is Windows' own.
-#include "converter/tvq_input.h"
+#include "zod-tvq/tvq_input.h"
 
-#include "converter/messages.h"
+#include "zod-tvq/messages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason) {
     reason->clear();
@@ -61,4 +61,4 @@ FILE* OpenRegularFile(const std::string& path, std::string* reason) {
     return file;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,12 +1,12 @@
 // ReadTvqFacts with Windows' calls: a device (NUL, CON, COM1), a pipe or a folder is refused
 // before anything is read from it.
-#include "converter/tvq_input.h"
+#include "zod-tvq/tvq_input.h"
 
-#include "converter/file_facts_windows.h"
+#include "zod-tvq/file_facts_windows.h"
 
 #include <io.h>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -68,4 +68,4 @@ FILE* OpenRegularFile(const std::string& path, std::string* reason) {
     return file;
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

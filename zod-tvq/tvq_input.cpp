@@ -1,9 +1,9 @@
-#include "converter/tvq_input.h"
+#include "zod-tvq/tvq_input.h"
 
-#include "converter/messages.h"
-#include "formats/tvq_decode.h"
+#include "zod-tvq/messages.h"
+#include "formats/core/tvq_decode.h"
 
-namespace zod::tvq {
+namespace zod::cli {
 
 TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes) {
     const ImageExtent extent = TvqExtentFromHeader(header);
@@ -38,4 +38,4 @@ std::string FactsAsJson(const std::string& path, const TvqFacts& facts) {
            ", \"truncated\": " + (facts.storedWords < facts.claimedWords ? "true" : "false") + "}";
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -2,13 +2,13 @@
 #pragma once
 
 #include "common/types.h"
-#include "formats/tvq_decode.h"
+#include "formats/core/tvq_decode.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 struct TvqFacts {
     ImageExtent extent;
@@ -37,4 +37,4 @@ std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels);
 std::string DescribeFacts(const std::string& path, const TvqFacts& facts);
 std::string FactsAsJson(const std::string& path, const TvqFacts& facts);
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 inline std::filesystem::path PathOf(const std::string& utf8) {
     return std::filesystem::u8path(utf8);
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

@@ -1,8 +1,8 @@
-#include "converter/verdict.h"
+#include "zod-tvq/verdict.h"
 
-#include "formats/tvq_decode.h"
+#include "formats/core/tvq_decode.h"
 
-namespace zod::tvq {
+namespace zod::cli {
 
 namespace {
 
@@ -69,4 +69,4 @@ std::string ConvertRefusal(const TvqFacts& facts, uint64_t maxPixels, bool allow
     return "";
 }
 
-} // namespace zod::tvq
+} // namespace zod::cli

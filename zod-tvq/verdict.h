@@ -2,12 +2,12 @@
 // convert and info share.
 #pragma once
 
-#include "converter/tvq_input.h"
-#include "formats/tvq_plausible.h"
+#include "zod-tvq/tvq_input.h"
+#include "formats/core/tvq_plausible.h"
 
 #include <string>
 
-namespace zod::tvq {
+namespace zod::cli {
 
 TvqVerdict VerdictOf(const TvqFacts& facts);
 // A short name for scripts: "plausible", "too-short", "no-size", "no-pixels",
@@ -20,4 +20,4 @@ std::string VerdictMessage(TvqVerdict verdict, const TvqFacts& facts);
 // `allowSparse`), then the --max-pixels limit.
 std::string ConvertRefusal(const TvqFacts& facts, uint64_t maxPixels, bool allowSparse);
 
-} // namespace zod::tvq
+} // namespace zod::cli

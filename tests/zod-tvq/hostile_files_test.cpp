@@ -1,9 +1,9 @@
 // zod-tvq against hostile places: outputs that are devices, pipes or an input under another
 // name, inputs that are named pipes, signals in the middle of a conversion, and names that
 // are not text.
-#include "converter/safe_output.h"
-#include "tests/converter/cases.h"
-#include "tests/converter/cli.h"
+#include "zod-tvq/safe_output.h"
+#include "tests/zod-tvq/cases.h"
+#include "tests/zod-tvq/cli.h"
 #include "tests/support/image_files.h"
 
 #include <chrono>
@@ -181,8 +181,8 @@ TEST_F(Hostile, TheNamedFallbackIsRemovedOnSignals) {
         SCOPED_TRACE(strsignal(signal));
         const pid_t pid = fork();
         if (pid == 0) {
-            tvq::InstallOutputSignalHandlers();
-            tvq::SafeOutput out(false);
+            cli::InstallOutputSignalHandlers();
+            cli::SafeOutput out(false);
             if (out.Create(At("out.bmp")) && out.Write("partial", 7))
                 raise(signal);
             _exit(0);

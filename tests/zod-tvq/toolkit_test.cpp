@@ -1,6 +1,6 @@
 // zod-tvq as a command-line tool: encode, the plausibility verdict, formats told by name,
 // standard streams, Levels, usage errors and the bash completion.
-#include "tests/converter/cli.h"
+#include "tests/zod-tvq/cli.h"
 #include "tests/support/image_files.h"
 
 #include <spng.h>

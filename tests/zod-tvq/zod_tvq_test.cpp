@@ -1,6 +1,6 @@
 // The zod-tvq program run as users run it: files in, files, messages and exit codes out.
-#include "tests/converter/cases.h"
-#include "tests/converter/cli.h"
+#include "tests/zod-tvq/cases.h"
+#include "tests/zod-tvq/cli.h"
 #include "tests/support/image_files.h"
 
 #include <spng.h>
