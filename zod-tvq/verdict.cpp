@@ -4,14 +4,6 @@
 
 namespace zod::cli {
 
-namespace {
-
-std::string Size(const TvqFacts& facts) {
-    return std::to_string(facts.extent.width) + " x " + std::to_string(facts.extent.height);
-}
-
-} // namespace
-
 TvqVerdict VerdictOf(const TvqFacts& facts) {
     // The facts hold the file's words, not its bytes; a length with the same words gives
     // the same verdict, since the rule counts whole words, a lone byte as one.
@@ -20,43 +12,13 @@ TvqVerdict VerdictOf(const TvqFacts& facts) {
 }
 
 const char* VerdictName(TvqVerdict verdict) {
-    switch (verdict) {
-    case TVQ_PLAUSIBLE:
-        return "plausible";
-    case TVQ_TOO_SHORT:
-        return "too-short";
-    case TVQ_NO_SIZE:
-        return "no-size";
-    case TVQ_NO_PIXELS:
-        return "no-pixels";
-    case TVQ_TOO_LARGE:
-        return "too-large";
-    case TVQ_TOO_SPARSE:
-        return "too-sparse";
-    }
-    return "unknown";
+    return TvqVerdictName(verdict);
 }
 
 std::string VerdictMessage(TvqVerdict verdict, const TvqFacts& facts) {
-    switch (verdict) {
-    case TVQ_PLAUSIBLE:
-        return "";
-    case TVQ_TOO_SHORT:
-        return "shorter than the size fields";
-    case TVQ_NO_SIZE:
-        return "zero or negative size (" + Size(facts) + ")";
-    case TVQ_NO_PIXELS:
-        return "no pixel word";
-    case TVQ_TOO_LARGE:
-        return "claims " + Size(facts) + " pixels, more than " + std::to_string(kTvqMaxPixels) +
-               ": not a TVQ image";
-    case TVQ_TOO_SPARSE:
-        return "claims " + Size(facts) + " pixels but holds only " +
-               std::to_string(facts.storedWords) + " of them (less than 1 in " +
-               std::to_string(kTvqMaxPixelsPerStoredWord) +
-               "): probably not a TVQ image; --allow-sparse converts it anyway";
-    }
-    return "";
+    char text[kTvqVerdictTextCapacity];
+    TvqVerdictText(verdict, facts.extent, facts.storedWords, text, sizeof text);
+    return text;
 }
 
 std::string ConvertRefusal(const TvqFacts& facts, uint64_t maxPixels, bool allowSparse) {

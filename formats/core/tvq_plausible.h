@@ -13,6 +13,7 @@
 
 #include "common/types.h"
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr uint64_t kTvqMaxPixels = kMaxImagePixels;
@@ -35,3 +36,13 @@ TvqVerdict TvqCheckFile(ImageExtent extent, uint64_t fileBytes);
 // Whether `storedWords` words are enough for `extent` to pass the TOO_SPARSE rule; a
 // reader that streams asks this as the words arrive.
 bool TvqHoldsEnough(ImageExtent extent, uint64_t storedWords);
+
+// --- the words every reader shows (tvq_verdict_text.cpp) -------------------------------
+// A short name for scripts: "plausible", "too-short", "no-size", "no-pixels", "too-large",
+// "too-sparse".
+const char* TvqVerdictName(TvqVerdict verdict);
+// What is wrong, for people, in at most `capacity` bytes with the NUL; empty when the file
+// is plausible. kTvqVerdictTextCapacity always holds it whole.
+constexpr size_t kTvqVerdictTextCapacity = 160;
+void TvqVerdictText(TvqVerdict verdict, ImageExtent extent, uint64_t storedWords, char* text,
+                    size_t capacity);
