@@ -14,7 +14,7 @@ RUNS=${2:-7}
 scripts/ensure-packages.sh hyperfine python3
 if [ -z "${ZOD:-}" ]; then
   cmake --preset release >/dev/null && cmake --build --preset release --target zod-tvq >/dev/null
-  ZOD=$PWD/build/release/converter/zod-tvq
+  ZOD=$PWD/build/release/zod-tvq/zod-tvq
 fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/zod-bench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT

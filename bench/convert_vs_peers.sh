@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 RUNS=${1:-15}
 scripts/ensure-packages.sh ffmpeg imagemagick hyperfine python3 time
 cmake --preset release >/dev/null && cmake --build --preset release --target zod-tvq >/dev/null
-ZOD=$PWD/build/release/converter/zod-tvq
+ZOD=$PWD/build/release/zod-tvq/zod-tvq
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/zod-bench-XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"

@@ -19,7 +19,7 @@ preset=windows
 [ "$(zod_windows_bits)" = 32 ] || preset=windows-x64
 cmake --preset $preset >/dev/null
 cmake --build --preset $preset --target zod-tvq >/dev/null
-linux=$PWD/build/release/converter/zod-tvq
+linux=$PWD/build/release/zod-tvq/zod-tvq
 windows=$PWD/build/$preset/zod-tvq.exe
 
 zod_temp_dir windows-convert

@@ -1,4 +1,4 @@
-# How the Linux desktop program (wired with its host, in platform/hosts/) is installed.
+# How the Linux desktop program (shell/ on the FLTK host) is installed.
 include(GNUInstallDirs)
 
 # What a desktop expects, in its usual places under any prefix, including one given only to
@@ -42,7 +42,3 @@ install(CODE "
     endforeach()
   endif()
 " COMPONENT viewer)
-
-if(ZOD_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
-  add_subdirectory(tests/gui)
-endif()

@@ -1,7 +1,7 @@
 # The Windows downloads, from the same files: zod-edozuv-<version>-setup.exe (NSIS, from
 # installer/zod-edozuv.nsi) and the portable zod-edozuv-<version>-windows.zip.
 #   cmake --build --preset windows --target installer portable-zip
-# Included from cmake/Windows.cmake; the version is the project's.
+# Included from the top-level CMakeLists.txt on Windows; the version is the project's.
 # A 64-bit build makes a 64-bit twin of both, holding its 64-bit programs, for the tests
 # on kernels that run no 32-bit code. What ships is the 32-bit build's.
 

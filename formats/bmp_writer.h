@@ -1,7 +1,7 @@
 // Writing uncompressed 24-bit BMP files.
 #pragma once
 
-#include "formats/bmp_layout.h"
+#include "formats/core/bmp_layout.h"
 
 #include <cstdint>
 

@@ -6,9 +6,9 @@
 // output it is refused and left as it was, a named pipe is refused without waiting, and a
 // conversion leaves nothing beside its output.
 #include "common/little_endian.h"
-#include "converter/convert.h"
-#include "converter/tvq_input.h"
-#include "converter/verdict.h"
+#include "zod-tvq/convert.h"
+#include "zod-tvq/tvq_input.h"
+#include "zod-tvq/verdict.h"
 #include "fuzz/fuzz_support.h"
 
 #include <sys/mman.h>
@@ -28,7 +28,7 @@ constexpr uint64_t kMaxPixels = uint64_t(1) << 14;
 // Bands of a few rows when the first byte is 0xFE or 0xFF, so that small images take many.
 constexpr size_t kSmallBands = 4096;
 
-using zod::tvq::Converter;
+using zod::cli::Converter;
 
 uint8_t Level(unsigned channel) {
     return uint8_t(std::min(255u, channel * kFactor));
@@ -61,7 +61,7 @@ void CheckThroughFiles(Converter& converter, const uint8_t* data, size_t size, b
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static zod::tvq::Progress progress(false);
+    static zod::cli::Progress progress(false);
     static Converter converters[2][2] = {
         {{{kFactor, false, true, false, kMaxPixels, false}, progress},
          {{kFactor, true, true, false, kMaxPixels, false}, progress}},
@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Converter& converter = converters[banded][asPng];
 
     const bool sized = size >= kTvqSizeFieldsBytes;
-    const zod::tvq::TvqFacts facts = sized ? zod::tvq::FactsOf(data, size) : zod::tvq::TvqFacts{};
-    const bool convertible = sized && zod::tvq::ConvertRefusal(facts, kMaxPixels, false).empty();
+    const zod::cli::TvqFacts facts = sized ? zod::cli::FactsOf(data, size) : zod::cli::TvqFacts{};
+    const bool convertible = sized && zod::cli::ConvertRefusal(facts, kMaxPixels, false).empty();
     // fmemopen refuses an empty buffer; an empty file is not opened either.
     FILE* stream = size ? fmemopen(const_cast<uint8_t*>(data), size, "rb") : nullptr;
     TvqFile tvq{};
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string reason;
     if (convertible) {
         FUZZ_CHECK(ftruncate(memory, 0) == 0 && lseek(memory, 0, SEEK_SET) == 0);
-        zod::tvq::SafeOutput out;
+        zod::cli::SafeOutput out;
         out.Attach(memory);
         converted = converter.Encode(tvq, out, &reason);
         FUZZ_CHECK(converted || !reason.empty());

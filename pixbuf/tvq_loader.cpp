@@ -4,7 +4,7 @@
 // At the end, pixels the file does not hold take its last word's colour, as the viewer
 // draws them. The factor is the viewer's saved one; the file is only read. A caller that
 // asks for a smaller size (a thumbnailer) gets a pixbuf of that size, sampled while the
-// bytes stream past (formats/tvq_sampler): only the sampled rows are kept, never the full
+// bytes stream past (formats/core/tvq_sampler): only the sampled rows are kept, never the full
 // picture.
 //
 // Refused: a file that ends before the size fields, a size of zero or less, no pixel
@@ -13,9 +13,9 @@
 // loader is a TVQ file by its name; a garbage header on a small file would otherwise ask
 // for up to 800 MB of one colour.
 #include "common/types.h"
-#include "formats/tvq_decode.h"
-#include "formats/tvq_plausible.h"
-#include "formats/tvq_sampler.h"
+#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_plausible.h"
+#include "formats/core/tvq_sampler.h"
 #include "settings/stored_factor.h"
 
 #include <gdk-pixbuf/gdk-pixbuf-io.h>

@@ -4,9 +4,9 @@
 #include "qt/tvq_handler.h"
 
 #include "common/types.h"
-#include "formats/tvq_decode.h"
-#include "formats/tvq_plausible.h"
-#include "formats/tvq_scale.h"
+#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_plausible.h"
+#include "formats/core/tvq_scale.h"
 #include "settings/stored_factor.h"
 
 #include <QBuffer>

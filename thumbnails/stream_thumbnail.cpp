@@ -1,9 +1,9 @@
 #include "thumbnails/thumbnails.h"
 
-#include "formats/tvq_decode.h"
-#include "formats/tvq_plausible.h"
-#include "formats/tvq_sampler.h"
-#include "formats/tvq_scale.h"
+#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_plausible.h"
+#include "formats/core/tvq_sampler.h"
+#include "formats/core/tvq_scale.h"
 #include "settings/stored_factor.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // Files as the program replaces them: a new file made exclusively, written, flushed to the
 // disk and renamed over the old one, which is refused when the old one is read-only.
 #include "file_creation.h"
-#include "folder_sync.h"
+#include "common/folder_sync.h"
 #include "state.h"
 
 #include <fcntl.h>

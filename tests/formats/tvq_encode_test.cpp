@@ -1,7 +1,7 @@
 // The encoder as the decoder's inverse: the round-trip laws over random pictures at every
 // Level, alpha, dithering and the header.
-#include "formats/tvq_decode.h"
-#include "formats/tvq_encode.h"
+#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_encode.h"
 
 #include <gtest/gtest.h>
 

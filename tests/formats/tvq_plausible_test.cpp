@@ -1,5 +1,5 @@
 // The one rule for "is this a TVQ image at all", at its edges.
-#include "formats/tvq_plausible.h"
+#include "formats/core/tvq_plausible.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The streamed sampler against the whole picture shrunk by the thumbnail rule: whatever
 // pieces the bytes come in, whatever is skipped, each output row is the picture's.
-#include "formats/tvq_sampler.h"
+#include "formats/core/tvq_sampler.h"
 
 #include "tests/support/image_files.h"
 

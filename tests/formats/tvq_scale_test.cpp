@@ -1,4 +1,4 @@
-#include "formats/tvq_scale.h"
+#include "formats/core/tvq_scale.h"
 
 #include "tests/support/image_files.h"
 

@@ -2,7 +2,7 @@
 // program, Windows' rules for replacing files, the viewer's factor where file
 // virtualisation keeps it, and PNG written and pictures read by WIC. Files, messages and
 // exit codes are checked as the Linux tests check the Linux build.
-#include "tests/converter/cases.h"
+#include "tests/zod-tvq/cases.h"
 #include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -129,7 +129,7 @@ class Com {
     ~Com() { CoUninitialize(); }
 };
 
-// The Linux tests' table (tests/converter/cases.h).
+// The Linux tests' table (tests/zod-tvq/cases.h).
 TEST_F(ZodTvqExe, PixelsMatchAReferenceInBothFormats) {
     Com com;
     for (const PixelCase& c : kPixelCases) {

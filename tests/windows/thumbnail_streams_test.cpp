@@ -1,6 +1,6 @@
 // The thumbnail DLL with the streams other sources give, and with a big picture, whose
 // time and memory it prints.
-#include "formats/tvq_scale.h"
+#include "formats/core/tvq_scale.h"
 
 #include "tests/support/image_files.h"
 #include "tests/windows/thumbnail_client.h"

@@ -2,7 +2,7 @@
 // .tvq thumbnail handler key, created by COM and handed a file stream. Wine 8 differs from
 // Windows in two ways met here, and each is worked around in the open, with a note in
 // the output: it reads COM classes only from HKLM, and it runs every program elevated.
-#include "formats/tvq_scale.h"
+#include "formats/core/tvq_scale.h"
 #include "settings/stored_factor.h"
 
 #include "tests/support/image_files.h"

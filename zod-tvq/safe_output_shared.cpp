@@ -1,0 +1,30 @@
+// What SafeOutput does alike on every system.
+#include "zod-tvq/messages.h"
+#include "zod-tvq/safe_output.h"
+
+namespace zod::cli {
+
+std::string RefusalOf(const std::string& target, const FileIdentity& found, const char* kind,
+                      const std::vector<FileIdentity>& inputs) {
+    const std::string name = Printable(target);
+    for (const FileIdentity& input : inputs)
+        if (input.device == found.device && input.inode == found.inode)
+            return name + " is an input (the same file); not replaced";
+    if (kind)
+        return name + " is " + kind + ", not a regular file; not replaced";
+    return "";
+}
+
+SafeOutput::~SafeOutput() {
+    Abandon();
+}
+
+bool SafeOutput::Refused() {
+    static const std::vector<FileIdentity> none;
+    const std::string refusal = OutputRefusal(target_, inputs_ ? *inputs_ : none);
+    if (!refusal.empty())
+        error_ = refusal;
+    return !refusal.empty();
+}
+
+} // namespace zod::cli

@@ -1,0 +1,50 @@
+#include "zod-tvq/standard_streams.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zod::cli {
+
+namespace {
+
+std::string DescriptorPath(int fd) {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+} // namespace
+
+std::string StandardInputPath(std::string* reason) {
+    struct stat status;
+    if (fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode))
+        return DescriptorPath(STDIN_FILENO);
+    // A pipe or a terminal cannot seek: keep what it gives. tmpfile() removes its name at
+    // once, so nothing is left behind however the process ends.
+    FILE* copy = tmpfile();
+    static char buffer[1 << 16];
+    size_t got = 0;
+    bool ok = copy != nullptr;
+    while (ok && (got = fread(buffer, 1, sizeof buffer, stdin)) > 0)
+        ok = fwrite(buffer, 1, got, copy) == got;
+    if (ok && ferror(stdin)) {
+        *reason = std::string("cannot read standard input: ") + strerror(errno);
+        return "";
+    }
+    if (!ok || fflush(copy) != 0) {
+        *reason = std::string("cannot keep standard input in a temporary file: ") + strerror(errno);
+        return "";
+    }
+    return DescriptorPath(fileno(copy));
+}
+
+bool StandardOutputIsTerminal() {
+    return isatty(STDOUT_FILENO) == 1;
+}
+
+std::string InputName(const std::string& name) {
+    return IsStandardStream(name) ? "standard input" : name;
+}
+
+} // namespace zod::cli

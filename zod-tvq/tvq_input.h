@@ -1,0 +1,40 @@
+// What a TVQ file's header and length say, and why a file cannot be converted.
+#pragma once
+
+#include "common/types.h"
+#include "formats/core/tvq_decode.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace zod::cli {
+
+struct TvqFacts {
+    ImageExtent extent;
+    uint64_t storedWords;   // pixel words the file holds, a lone last byte counting as one
+    uint64_t claimedWords;  // width x height, 0 when either is 0 or less
+    uint64_t device, inode; // which file it is, whatever its name
+};
+
+// Reads the size fields and the length of `path`. False with a reason when the file is
+// missing, unreadable, not a regular file or shorter than the size fields. A named pipe or
+// device is refused before anything is read from it, so that it cannot stall a batch.
+bool ReadTvqFacts(const std::string& path, TvqFacts* facts, std::string* reason);
+
+// `path` open for reading, or nullptr with `reason` (empty: see errno) when it cannot be
+// opened or is not a regular file; a named pipe or device is not waited on, so it cannot
+// stall a batch. Unlike the core's OpenTvqFile, it takes UTF-8 names on Windows too.
+FILE* OpenRegularFile(const std::string& path, std::string* reason);
+
+// The facts of a file of `fileBytes` bytes that starts with `header`.
+TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes);
+
+// Why a file with these facts is not converted, or empty when it can be.
+std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels);
+
+// One line for people, or one JSON object for scripts.
+std::string DescribeFacts(const std::string& path, const TvqFacts& facts);
+std::string FactsAsJson(const std::string& path, const TvqFacts& facts);
+
+} // namespace zod::cli
