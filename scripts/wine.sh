@@ -87,21 +87,18 @@ zod_wine_prefix_remove() {
   rm -rf "$1"
 }
 
-# A fresh prefix NAME under TMPDIR, made ready and exported as WINEPREFIX; removed at exit.
-# ZOD_WINE is exported too: the loader for programs named without a path. With
-# --persistent, one server serves every program until the end, with Wine's own helper
-# programs started: else each program that needs them would start them, holding its
-# output open (ctest waits for that).
+# A fresh prefix NAME under TMPDIR, made ready and exported as WINEPREFIX, with the path
+# as ZOD_WINDOWS_BITS; removed at exit. With --persistent, one server serves every program
+# until the end, with Wine's own helper programs started: else each program that needs
+# them would start them, holding its output open (ctest waits for that).
 zod_wine_prefix() {
   WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/zod-$1.XXXXXX")
   ZOD_WINDOWS_BITS=$(zod_windows_bits)
-  ZOD_WINE=$(zod_wine_loader "$ZOD_WINDOWS_BITS")
   # winemenubuilder would copy shortcuts and associations into the desktop's menus.
-  export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d" ZOD_WINDOWS_BITS \
-    ZOD_WINE
+  export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d" ZOD_WINDOWS_BITS
   zod_at_exit zod_wine_prefix_remove "$WINEPREFIX"
-  [ "${2:-}" != --persistent ] || wineserver -p
-  "$ZOD_WINE" wineboot -i >/dev/null 2>&1
+  [ "${2:-}" != --persistent ] || wineserver -p >/dev/null 2>&1
+  "$(zod_wine_loader "$ZOD_WINDOWS_BITS")" wineboot -i >/dev/null 2>&1
   [ "${2:-}" = --persistent ] || wineserver -w
 }
 
@@ -112,6 +109,7 @@ zod_x_server() {
   number=$(mktemp "${TMPDIR:-/tmp}/zod-display.XXXXXX")
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
   pid=$!
+  zod_at_exit wait "$pid"
   zod_at_exit kill "$pid"
   zod_at_exit rm -f "$number"
   for _ in $(seq 100); do
