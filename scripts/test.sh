@@ -9,6 +9,7 @@ export TMPDIR
 chmod 711 "$TMPDIR" # the Windows stage's other user reaches its own folder inside
 finish() {
   local status=$?
+  trap '' INT TERM HUP # a second signal must not cut the check short
   scripts/check-leftovers.sh "$TMPDIR" || status=1
   rm -rf "$TMPDIR"
   exit $status

@@ -63,6 +63,7 @@ zod_at_exit() {
 }
 zod_run_cleanups() {
   local i
+  trap '' INT TERM HUP # a second signal must not cut the cleanup short
   for ((i = ${#zod_cleanups[@]} - 1; i >= 0; i--)); do
     eval "${zod_cleanups[i]}" || true
   done
@@ -102,6 +103,12 @@ zod_wine_prefix() {
   [ "${2:-}" = --persistent ] || wineserver -w
 }
 
+# Ends a background process of the script's (if it has not ended) and waits for it.
+zod_stop() {
+  kill "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+
 # An Xvfb screen of its own for the rest of the script, exported as DISPLAY; stopped at
 # exit. Any local user may connect: the unprivileged tests run as another user.
 zod_x_server() {
@@ -109,8 +116,7 @@ zod_x_server() {
   number=$(mktemp "${TMPDIR:-/tmp}/zod-display.XXXXXX")
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
   pid=$!
-  zod_at_exit wait "$pid"
-  zod_at_exit kill "$pid"
+  zod_at_exit zod_stop "$pid"
   zod_at_exit rm -f "$number"
   for _ in $(seq 100); do
     [ -s "$number" ] && break
