@@ -19,7 +19,7 @@ const std::vector<std::string> kCommands = {"convert", "encode", "info", "help"}
 // A whole number in decimal within [min, max]; CLI11 alone would take 0x10 and 010 too.
 CLI::Validator Decimal(int64_t min, uint64_t max) {
     return CLI::Validator([min, max](std::string& text) { return DecimalProblem(&text, min, max); },
-                          "INT");
+                          ""); // no description: the type says INT
 }
 
 // --factor and --level, the one in place of the other.

@@ -73,6 +73,7 @@ struct CommandLineCase {
     const char* writes; // a file the run leaves, or nullptr
 };
 inline const CommandLineCase kCommandLineCases[] = {
+    {"", 2, "zod-tvq: a command is needed: convert, encode, info or help", nullptr},
     {"convert", 2, "zod-tvq: FILE is required (zod-tvq convert --help tells more)\n", nullptr},
     {"--bogus", 2, "zod-tvq: --bogus: unknown option (zod-tvq --help tells more)\n", nullptr},
     {"--versoin", 2, "zod-tvq: --versoin: unknown option; did you mean --version?", nullptr},
