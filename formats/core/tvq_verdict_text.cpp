@@ -61,7 +61,7 @@ void TvqVerdictText(TvqVerdict verdict, const uint8_t* start, uint64_t fileBytes
         snprintf(text, capacity,
                  "claims %" PRId32 " x %" PRId32 " pixels but holds only %" PRIu64
                  " of them (less than 1 in %" PRIu64
-                 "): probably not a TVQ image; --allow-sparse converts it anyway",
+                 "): probably not a TVQ image; zod-tvq convert --allow-sparse converts it anyway",
                  w, h, TvqStoredWords(fileBytes), kTvqMaxPixelsPerStoredWord);
         return;
     case TVQ_PLAUSIBLE:

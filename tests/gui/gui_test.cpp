@@ -48,12 +48,12 @@ class GuiTest : public ::testing::Test {
         ASSERT_TRUE(Shown("Initialization Error", false));
     }
 
-    void ExpectCleanExit(const std::string& settings) {
+    void ExpectCleanExit(const std::string& settings, const std::string& errors = "") {
         int status = -1;
         ASSERT_TRUE(session_.Ended(&status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
         EXPECT_EQ(ReadFileBytes(settings_), settings);
-        EXPECT_EQ(session_.Errors(), "");
+        EXPECT_EQ(session_.Errors(), errors);
     }
 
     // A picture centred on the screen as the intro is, 10 pixels left of the middle.
@@ -178,6 +178,19 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
     EXPECT_NEAR(x + w / 2, kScreenW / 2, 30);
     EXPECT_NEAR(y + h / 2, kScreenH / 2, 30);
     ExpectMissingNameRefused(session_.work() + "/missing.tvq");
+    // A file that is no TVQ image is drawn all the same; the terminal says what it is.
+    const std::string empty = session_.work() + "/empty.tvq";
+    WriteFileBytes(empty, TvqBytes(4, 4, {}));
+    Key("ctrl+a");
+    Type(empty);
+    Key("Return");
+    ASSERT_TRUE(Shown("Open", false));
+    const std::string said = "zod-edozuv: " + empty +
+                             ": no pixels: the file ends within its "
+                             "32-byte header\n";
+    EXPECT_TRUE(WaitUntil([&] { return session_.Errors() == said; })) << session_.Errors();
+    Key("alt+i t");
+    ASSERT_TRUE(Shown("Open"));
     Key("ctrl+a");
     // Completing "S" proves that the filter lists SAMPLE.TVQ.
     Type(session_.work() + "/S");
@@ -190,7 +203,7 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
     ASSERT_TRUE(AnswerDialog("Save As", "exported.bmp"));
     ExpectExportedSample("exported.bmp");
     Key("alt+f e");
-    ExpectCleanExit("8");
+    ExpectCleanExit("8", said);
 }
 
 // A file named on the command line is shown at start instead of the intro; one that cannot
@@ -203,13 +216,14 @@ TEST_F(GuiTest, FileArguments) {
     mkfifo((session_.work() + "/pipe.tvq").c_str(), 0600);
     mkfifo((session_.work() + "/pipe.bmp").c_str(), 0600);
     WriteFileBytes(session_.work() + "/damaged.bmp", "BM" + std::string(60, '\x7f'));
+    WriteFileBytes(session_.work() + "/empty.tvq", TvqBytes(4, 4, {})); // drawn black
     const struct {
         const char* file;
         int factor; // 0: nothing shown, and the terminal says why
-    } cases[] = {{"SAMPLE.TVQ", 3}, {"Two \\\"Words\".tvq", 3},
-                 {"sample.bmp", 6}, {"gone.tvq", 0},
-                 {"pipe.tvq", 0},   {"pipe.bmp", 0},
-                 {"damaged.bmp", 0}};
+    } cases[] = {{"SAMPLE.TVQ", 3},  {"Two \\\"Words\".tvq", 3},
+                 {"sample.bmp", 6},  {"gone.tvq", 0},
+                 {"pipe.tvq", 0},    {"pipe.bmp", 0},
+                 {"damaged.bmp", 0}, {"empty.tvq", 0}};
     for (const auto& c : cases) {
         Session session;
         WriteFileBytes(session.config() + "/zod-edozuv/RARURI.ini", "3");
