@@ -247,17 +247,33 @@ TEST_F(GuiTest, FileArguments) {
 // from the home folder, shows the installed intro picture.
 TEST_F(GuiTest, InstallLayout) {
     const std::string prefix = session_.home() + "/prefix", share = prefix + "/share";
+    // The desktop's own BMP viewer, which the install must leave the default.
+    const std::string system = session_.home() + "/system";
+    mkdir(system.c_str(), 0700);
+    mkdir((system + "/applications").c_str(), 0700);
+    WriteFileBytes(system + "/applications/viewer.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\n"
+                   "MimeType=image/bmp;\n");
     // No update-mime-database here: the install refreshes the caches of its prefix.
     const std::string out = Shell(
-        "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >/dev/null && cd " + share +
+        "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >" + prefix +
+        ".log && grep Refreshing: " + prefix + ".log && cd " + share +
         " && desktop-file-validate applications/zod-edozuv.desktop && cp " + session_.work() +
-        "/SAMPLE.TVQ B.TVQ && XDG_DATA_HOME=$PWD gio info "
-        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/* && ls "
-        "applications/mimeinfo.cache && cat man/man1/zod-tvq.1 && bash -c "
+        "/SAMPLE.TVQ B.TVQ && update-desktop-database " + system + "/applications && export PATH=" +
+        prefix + "/bin:$PATH LC_ALL=C.UTF-8 XDG_DATA_HOME=$PWD XDG_DATA_DIRS=" + system +
+        ":/usr/share && gio info -a standard::content-type B.TVQ && gio mime image/bmp && "
+        "gio mime image/x-tvq && file -N icons/hicolor/*/apps/* && ls "
+        "applications/mimeinfo.cache && cat man/man1/zod-tvq.1 man/man1/zod-edozuv.1 && bash -c "
         "'source bash-completion/completions/zod-tvq && complete -p zod-tvq'");
     EXPECT_NE(out.find("content-type: image/x-tvq"), std::string::npos) << out;
     EXPECT_NE(out.find("applications/mimeinfo.cache"), std::string::npos) << out;
-    for (const char* manual : {"zod-tvq \\- convert TVQ images", "allow\\-sparse", "\\-\\-dither"})
+    // The launcher is offered for BMP files, and opens TVQ files, by default.
+    for (const char* line :
+         {"Default application for “image/bmp”: viewer.desktop", "\tzod-edozuv.desktop\n",
+          "Default application for “image/x-tvq”: zod-edozuv.desktop",
+          "Refreshing: gtk-update-icon-cache -q -f -t "})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    for (const char* manual : {"zod\\-tvq \\- convert TVQ images", "zod\\-edozuv \\- view TVQ"})
         EXPECT_NE(out.find(manual), std::string::npos) << manual;
     EXPECT_NE(out.find("complete -F _zod_tvq zod-tvq"), std::string::npos) << out;
     // A component installs its own part alone, as after building only its target.
