@@ -28,8 +28,8 @@ for environ in /proc/[0-9]*/environ; do
       echo "still running: $(ps -o pid=,user=,args= -p "$pid")" >&2
       faults=1
     fi
-  done <"$environ" 2>/dev/null
-done
+  done 2>/dev/null <"$environ"
+done 2>/dev/null
 
 if id zod-e2e >/dev/null 2>&1; then
   echo "the user zod-e2e, made for the read-only tests, remains" >&2

@@ -7,11 +7,17 @@ cd "$(dirname "$0")/.."
 TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/zod-test.XXXXXX")
 export TMPDIR
 chmod 711 "$TMPDIR" # the Windows stage's other user reaches its own folder inside
+# Outside a desktop session nothing gives a runtime folder; Qt would make one in TMPDIR.
+runtime=
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  runtime=$(mktemp -d "${TMPDIR%/*}/zod-runtime.XXXXXX")
+  export XDG_RUNTIME_DIR=$runtime
+fi
 finish() {
   local status=$?
   trap '' INT TERM HUP # a second signal must not cut the check short
   scripts/check-leftovers.sh "$TMPDIR" || status=1
-  rm -rf "$TMPDIR"
+  rm -rf "$TMPDIR" $runtime
   exit $status
 }
 trap finish EXIT
