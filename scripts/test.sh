@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
-# Builds and runs every test (ZOD_SKIP_WINDOWS=1: all but the Windows stage).
+# Builds and runs every test.
+#   scripts/test.sh            everything: the Linux tests, fuzzing, the Windows stage
+#   scripts/test.sh --quick    the Linux tests alone, for a local loop
+#   ZOD_SKIP_WINDOWS=1 scripts/test.sh    all but the Windows stage
 set -euo pipefail
 cd "$(dirname "$0")/.."
+quick=0
+case "${1:-}" in
+  "") ;;
+  --quick) quick=1 ;;
+  -h | --help) sed -n '2,5s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
+esac
 source scripts/packages.sh
 scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}"
 # Before configuring: the GUI tests are only set up when Xvfb and xdotool exist.
@@ -9,6 +19,10 @@ scripts/ensure-packages.sh "${GUI_TEST_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+if [ "$quick" = 1 ]; then
+  echo "note: --quick: fuzzing and the Windows stage were skipped"
+  exit 0
+fi
 # Every fuzz target for a short run; scripts/fuzz.sh with more seconds for a campaign.
 scripts/fuzz.sh 20
 # The Windows program: cross-compiled with mingw-w64, tested under Wine. ZOD_SKIP_WINDOWS=1
