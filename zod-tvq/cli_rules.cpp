@@ -1,22 +1,30 @@
 #include "zod-tvq/cli_rules.h"
 #include "zod-tvq/utf8_path.h"
+#include "formats/core/tvq_levels.h"
 
 #include <algorithm>
 #include <filesystem>
 
 namespace zod::cli {
 
-bool IsLevelFactor(int32_t factor) {
-    return std::find(std::begin(kLevelFactors), std::end(kLevelFactors), factor) !=
-           std::end(kLevelFactors);
-}
-
 std::string LevelTable() {
     std::string table;
-    for (int level = 1; level <= 5; ++level)
+    for (int level = 1; level <= kTvqLevelCount; ++level)
         table += (level > 1 ? ", " : "") + std::string("Level ") + std::to_string(level) +
-                 " = factor " + std::to_string(kLevelFactors[level - 1]);
+                 " = factor " + std::to_string(TvqLevelFactor(level));
     return table;
+}
+
+std::string LevelColumns() {
+    std::string levels = "  Level  ", factors = "  factor ";
+    for (int level = 1; level <= kTvqLevelCount; ++level) {
+        const std::string number = std::to_string(level);
+        const std::string factor = std::to_string(TvqLevelFactor(level));
+        const size_t width = 2 + std::max(number.size(), factor.size()); // right-aligned
+        levels += std::string(width - number.size(), ' ') + number;
+        factors += std::string(width - factor.size(), ' ') + factor;
+    }
+    return levels + "\n" + factors + "\n";
 }
 
 std::string FormatOfName(const std::string& path) {

@@ -7,11 +7,10 @@
 
 namespace zod::cli {
 
-// The viewer's Levels 1 to 5 and the factor each amplifies by.
-constexpr int32_t kLevelFactors[5] = {2, 3, 4, 6, 8};
-bool IsLevelFactor(int32_t factor);
-// The table for --help: "Level 1 = factor 2, ...".
+// The viewer's Levels (formats/core/tvq_levels.h) for --help: "Level 1 = factor 2, ...",
+// and as two lines of columns, Levels above factors.
 std::string LevelTable();
+std::string LevelColumns();
 
 // "bmp", "png" or "tvq" from a name's extension in any case, else "".
 std::string FormatOfName(const std::string& path);

@@ -3,6 +3,7 @@
 #include "zod-tvq/commands.h"
 #include "zod-tvq/messages.h"
 #include "zod-tvq/safe_output.h"
+#include "formats/core/tvq_levels.h"
 
 #include <CLI/CLI.hpp>
 
@@ -19,7 +20,7 @@ constexpr const char* kCommands[] = {"convert", "encode", "info"};
 void AddFactorOptions(CLI::App* command, Options& options, int* level, const char* factorHelp) {
     CLI::Option* factor = command->add_option("--factor", options.factor, factorHelp);
     command->add_option("--level", *level, "The viewer's Level: " + LevelTable())
-        ->check(CLI::Range(1, 5))
+        ->check(CLI::Range(1, kTvqLevelCount))
         ->excludes(factor);
 }
 
@@ -61,9 +62,8 @@ int zod::cli::RunZodTvq(int argc, char** argv) {
     app.set_help_all_flag("--help-all", "Print this help and every command's");
     app.require_subcommand(1);
     app.footer("The viewer's Levels and the factors they amplify by (each channel is shown\n"
-               "times the factor, clamped to 255):\n"
-               "  Level    1  2  3  4  5\n"
-               "  factor   2  3  4  6  8\n"
+               "times the factor, clamped to 255):\n" +
+               LevelColumns() +
                "\nExamples:\n"
                "  zod-tvq convert photo.tvq               writes photo.bmp beside it\n"
                "  zod-tvq convert -o photo.png photo.tvq  the format follows the name\n"
@@ -126,7 +126,7 @@ int zod::cli::RunZodTvq(int argc, char** argv) {
     options.factorGiven =
         chosen != info && chosen->count("--factor") + chosen->count("--level") > 0;
     if (level > 0)
-        options.factor = kLevelFactors[level - 1];
+        options.factor = TvqLevelFactor(level);
     try {
         if (chosen == convert) {
             if (!options.factorGiven)

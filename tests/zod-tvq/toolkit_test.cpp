@@ -2,6 +2,7 @@
 // standard streams, Levels, usage errors and the bash completion.
 #include "tests/zod-tvq/cli.h"
 #include "tests/support/image_files.h"
+#include "formats/core/tvq_levels.h"
 
 #include <spng.h>
 
@@ -9,8 +10,6 @@
 
 namespace zod::test {
 namespace {
-
-constexpr int kLevelFactors[] = {2, 3, 4, 6, 8};
 
 // An 8-bit PNG, RGB (3 channels) or RGBA (4), made by libspng.
 std::string PngBytes(int width, int height, int channels, const std::vector<uint8_t>& pixels,
@@ -56,7 +55,7 @@ using Toolkit = Cli;
 // whose bit 5 is clear: through convert's PNG and BMP, and with dithering too.
 TEST_F(Toolkit, DecodedTvqFilesEncodeBackToTheSameBytes) {
     for (int level = 1; level <= 5; ++level) {
-        const int f = kLevelFactors[level - 1];
+        const int f = TvqLevelFactor(level);
         const int top = std::min(31, 255 / f) + 1;
         std::mt19937 random{uint32_t(level)};
         std::vector<uint16_t> words(101 * 37);
@@ -224,7 +223,7 @@ TEST_F(Toolkit, LevelsMapToFactorsAndFactorsAreBounded) {
     Put("in.tvq", TvqBytes(1, 1, {0xFFFF}));
     Put("p.png", PngBytes(1, 1, 3, {200, 100, 50}));
     for (int level = 1; level <= 5; ++level) {
-        const std::string f = std::to_string(kLevelFactors[level - 1]);
+        const std::string f = std::to_string(TvqLevelFactor(level));
         ASSERT_EQ(
             Run("zod-tvq convert --force -o l.bmp --level " + std::to_string(level) + " in.tvq")
                 .status,
