@@ -3,6 +3,7 @@
 // made by the thumbnail sampling rule, reading only the rows it samples.
 #include "qt/tvq_handler.h"
 
+#include "common/tvq_name.h"
 #include "common/types.h"
 #include "formats/core/tvq_decode.h"
 #include "formats/core/tvq_plausible.h"
@@ -11,7 +12,7 @@
 
 #include <QBuffer>
 #include <QFileDevice>
-#include <QFileInfo>
+#include <QFile>
 #include <QImage>
 #include <QVariant>
 
@@ -130,9 +131,7 @@ bool TvqHandler::NamedTvq(QIODevice* device, const QByteArray& format) {
     if (!format.isEmpty())
         return format.toLower() == "tvq";
     const auto* file = qobject_cast<const QFileDevice*>(device);
-    return file && QFileInfo(file->fileName())
-                           .suffix()
-                           .compare(QLatin1String("tvq"), Qt::CaseInsensitive) == 0;
+    return file && TvqNamed(QFile::encodeName(file->fileName()).constData());
 }
 
 bool TvqHandler::canRead() const {

@@ -1,5 +1,6 @@
 // The Linux program's start-up: what the C runtime does before WinMain on Windows.
 #include "common/printable.h"
+#include "common/tvq_name.h"
 #include "platform/hosts/fltk_host.h"
 
 #include <X11/Xlib.h>
@@ -10,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,12 +81,6 @@ std::string WhyUnreadable(const char* path) {
     return why;
 }
 
-// The name, with control characters shown as '?' so that it cannot command the terminal.
-bool NamesTvq(const char* path) {
-    const size_t length = strlen(path);
-    return length >= 4 && strcasecmp(path + length - 4, ".tvq") == 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -113,7 +107,7 @@ int main(int argc, char** argv) {
                      unreadable.c_str());
     zod::FltkHost host;
     // The first paint loads the same file again and shares what this load kept.
-    if (argc > 1 && unreadable.empty() && !NamesTvq(argv[1])) {
+    if (argc > 1 && unreadable.empty() && !TvqNamed(argv[1])) {
         HANDLE bitmap = LoadImageA(nullptr, argv[1], IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         if (!bitmap)
             std::fprintf(stderr, "zod-edozuv: cannot show %s: not a BMP file it can read\n",
