@@ -192,9 +192,7 @@ gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc
         load->preparedFunc = preparedFunc;
         load->updatedFunc = updatedFunc;
         load->user = user;
-        int32_t factor = kDefaultAmplificationFactor;
-        LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-        load->triples = TriplesFor(factor);
+        load->triples = TriplesFor(SavedFactorOrDefault());
         return load.release();
     } catch (...) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,

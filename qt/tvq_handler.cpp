@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -28,15 +27,6 @@ namespace {
 constexpr QImage::Format kFormat = QImage::Format_RGB888;
 constexpr size_t kPixelBytes = 3;
 constexpr bool kBlueFirst = false;
-
-int32_t SavedFactor() {
-    // The settings core keeps its path in one buffer; Qt programs read images on many threads.
-    static std::mutex mutex;
-    std::lock_guard<std::mutex> lock(mutex);
-    int32_t factor = kDefaultAmplificationFactor;
-    LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-    return factor;
-}
 
 bool ReadAt(QIODevice* device, qint64 at, char* data, qint64 size) {
     return (device->pos() == at || device->seek(at)) && device->read(data, size) == size;
@@ -75,7 +65,7 @@ bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
         return false;
     auto table = std::make_unique<TvqTripleTable>();
     TvqPalette palette;
-    MakeTvqPalette(SavedFactor(), &palette);
+    MakeTvqPalette(SavedFactorOrDefault(), &palette);
     MakeTvqTripleTable(palette, kBlueFirst, table.get());
     std::vector<uint8_t> words(2 * size_t(extent.width));
     int32_t wordsRow = -1; // the image row `words` holds

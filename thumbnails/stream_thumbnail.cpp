@@ -121,10 +121,8 @@ HRESULT MakeTvqThumbnail(IStream* stream, UINT size, HBITMAP* bitmap) {
     std::unique_ptr<TvqTripleTable> table(new (std::nothrow) TvqTripleTable);
     if (!table)
         return E_OUTOFMEMORY;
-    int32_t factor = kDefaultAmplificationFactor;
-    LoadViewerFactor(&factor); // the default stays when there is no file
     TvqPalette palette;
-    MakeTvqPalette(factor, &palette);
+    MakeTvqPalette(SavedFactorOrDefault(), &palette);
     MakeTvqTripleTable(palette, true, table.get());
     void* bits = nullptr;
     HBITMAP made = MakeBitmap(out, &bits);

@@ -104,8 +104,8 @@ int RunConvert(const Options& options) {
         return UsageError(streams);
     ConvertSettings settings{options.factor,  format == "png",   options.force,
                              !options.noSync, options.maxPixels, options.allowSparse};
-    if (!options.factorGiven && !LoadViewerFactor(&settings.factor))
-        settings.factor = kDefaultAmplificationFactor; // as the viewer
+    if (!options.factorGiven)
+        settings.factor = SavedFactorOrDefault();
     if (options.factorGiven && !options.quiet && TvqLevelOfFactor(settings.factor) == 0)
         fprintf(stderr, "zod-tvq: note: factor %d is none of the viewer's Levels (%s)\n",
                 int(settings.factor), LevelTable().c_str());

@@ -1,5 +1,6 @@
 // The settings core from many threads at once, as gdk-pixbuf runs the loader module: every
 // read finds the saved factor.
+#include "common/types.h"
 #include "settings/stored_factor.h"
 #include "tests/support/settings_env.h"
 #include "tests/support/temp_dir.h"
@@ -24,7 +25,7 @@ TEST(StoredFactorThreads, EveryConcurrentReadFindsTheSavedFactor) {
         const char* what;
         bool pipe; // the settings file is a named pipe: refused at once, never waited on
         int32_t want;
-    } cases[] = {{"a saved 8", false, 8}, {"a named pipe", true, -1}};
+    } cases[] = {{"a saved 8", false, 8}, {"a named pipe", true, kDefaultAmplificationFactor}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         unlink(settings.File().c_str());
@@ -37,9 +38,7 @@ TEST(StoredFactorThreads, EveryConcurrentReadFindsTheSavedFactor) {
         for (int t = 0; t < 8; ++t)
             threads.emplace_back([&] {
                 for (int i = 0; i < 4000; ++i) {
-                    int32_t factor = -1;
-                    LoadStoredFactor(&factor);
-                    wrong += factor != c.want;
+                    wrong += SavedFactorOrDefault() != c.want;
                 }
             });
         for (std::thread& thread : threads)
