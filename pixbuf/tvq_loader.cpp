@@ -175,9 +175,7 @@ std::shared_ptr<const TvqTripleTable> TriplesFor(int32_t factor) {
     const std::lock_guard<std::mutex> lock(mutex);
     if (!kept || keptFactor != factor) {
         auto table = std::make_shared<TvqTripleTable>();
-        TvqPalette palette;
-        MakeTvqPalette(factor, &palette);
-        MakeTvqTripleTable(palette, false, table.get());
+        MakeTvqTripleTable(factor, TVQ_RED_FIRST, table.get());
         kept = std::move(table);
         keptFactor = factor;
     }

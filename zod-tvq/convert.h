@@ -4,7 +4,7 @@
 #include "zod-tvq/band_pipeline.h"
 #include "zod-tvq/progress.h"
 #include "zod-tvq/safe_output.h"
-#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
 
 #include <memory>
 #include <string>
@@ -43,7 +43,6 @@ class Converter {
   private:
     ConvertSettings settings_;
     Progress& progress_;
-    TvqPalette palette_;
     std::unique_ptr<TvqTripleTable> table_; // for the order of tableBgr_
     bool tableBgr_ = false;
     BandPipeline pipeline_;
