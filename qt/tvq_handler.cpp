@@ -58,7 +58,8 @@ struct OpenedTvq {
 };
 
 // The image from a device that may seek, at `scaledSize` when that is valid: larger than
-// the picture repeats pixels, as QImageReader's own scaling would.
+// the picture repeats pixels, as QImageReader's own scaling would, but never past the
+// pixel limit of a whole picture.
 bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
     DeviceBytes bytes{device, start};
     OpenedTvq tvq;
@@ -68,6 +69,8 @@ bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
     const ImageExtent out = scaledSize.isValid() && !scaledSize.isEmpty()
                                 ? ImageExtent{scaledSize.width(), scaledSize.height()}
                                 : tvq.file.extent;
+    if (TvqImageWords(out) > kTvqMaxPixels)
+        return false;
     QImage result(out.width, out.height, kFormat);
     if (result.isNull())
         return false;
