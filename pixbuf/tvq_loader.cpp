@@ -8,8 +8,9 @@
 // picture.
 //
 // Refused: a file that ends before the size fields, a size of zero or less, no pixel
-// word, more than 2^28 pixels, and an image of more than 2^24 pixels that the file holds
-// fewer than one word per 64 pixels of. TVQ has no signature, so any file reaching this
+// word, more than 2^28 pixels, an image of more than 2^24 pixels that the file holds
+// fewer than one word per 64 pixels of, and a file that goes on more than 1 MiB past its
+// image (a .tvq link to /dev/zero would otherwise be read for ever). TVQ has no signature, so any file reaching this
 // loader is a TVQ file by its name; a garbage header on a small file would otherwise ask
 // for up to 800 MB of one colour.
 #include "common/types.h"
@@ -28,6 +29,8 @@
 #include <vector>
 
 namespace {
+
+constexpr uint64_t kBytesPastImage = uint64_t(1) << 20;
 
 struct TvqLoad {
     GdkPixbufModuleSizeFunc sizeFunc = nullptr;
@@ -134,9 +137,15 @@ bool Feed(TvqLoad& load, const uint8_t* data, uint64_t size, GError** error) {
         if (load.received == kTvqSizeFieldsBytes && !ReadSize(load, error))
             return false;
     }
-    if (size == 0 || load.sizeOnly)
+    if (size == 0)
         return true;
     load.received += size;
+    if (load.received - kTvqPixelsOffset > 2 * load.imageWords + kBytesPastImage)
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                    "TVQ file goes on more than 1 MiB past its image of %d × %d pixels",
+                    load.extent.width, load.extent.height);
+    if (load.sizeOnly)
+        return true;
     if (load.pixbuf) {
         FeedPixels(load, data, size);
         return true;
