@@ -8,11 +8,11 @@
 // picture.
 //
 // Refused: a file that ends before the size fields, a size of zero or less, no pixel
-// word, more than 2^28 pixels, an image of more than 2^24 pixels that the file holds
-// fewer than one word per 64 pixels of, and a file that goes on more than 1 MiB past its
-// image (a .tvq link to /dev/zero would otherwise be read for ever). TVQ has no signature, so any file reaching this
+// word, more than 2^28 pixels, and an image of more than 2^24 pixels that the file holds
+// fewer than one word per 64 pixels of. TVQ has no signature, so any file reaching this
 // loader is a TVQ file by its name; a garbage header on a small file would otherwise ask
-// for up to 800 MB of one colour.
+// for up to 800 MB of one colour. A file that goes on more than 1 MiB past its image is
+// refused too: a .tvq link to /dev/zero would otherwise be read for ever.
 #include "common/types.h"
 #include "formats/core/tvq_decode.h"
 #include "formats/core/tvq_plausible.h"

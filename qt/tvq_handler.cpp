@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QVariant>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -33,7 +34,8 @@ size_t ReadAt(void* context, uint64_t offset, uint8_t* into, size_t count) {
     const auto* bytes = static_cast<const DeviceBytes*>(context);
     QIODevice* device = bytes->device;
     const qint64 at = bytes->start + qint64(offset);
-    if (device->pos() != at && !device->seek(at))
+    // Past the end is simply nothing; a buffer would warn on the terminal.
+    if (at >= device->size() || (device->pos() != at && !device->seek(at)))
         return 0;
     size_t got = 0;
     while (got < count) {
@@ -74,8 +76,17 @@ bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
     QImage result(out.width, out.height, kFormat);
     if (result.isNull())
         return false;
-    auto table = std::make_unique<TvqTripleTable>();
-    MakeTvqTripleTable(SavedFactorOrDefault(), TVQ_RED_FIRST, table.get());
+    // Kept for the thread's next image: a folder of thumbnails has one factor, and the table
+    // costs more to make than a small image.
+    thread_local std::unique_ptr<TvqTripleTable> table;
+    thread_local int32_t tableFactor = 0;
+    const int32_t factor = SavedFactorOrDefault();
+    if (!table || tableFactor != factor) {
+        if (!table)
+            table.reset(new TvqTripleTable); // every entry is made below
+        MakeTvqTripleTable(factor, TVQ_RED_FIRST, table.get());
+        tableFactor = factor;
+    }
     TvqScaledRows(&tvq.file, *table, out, kPixelBytes, result.bits(),
                   size_t(result.bytesPerLine()));
     if (tvq.file.readFailed)
@@ -84,10 +95,11 @@ bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
     return true;
 }
 
-// Up to `size` more bytes of a sequential device, waiting for them as a pipe needs.
+// Up to `size` more bytes of a sequential device, waiting for them as a pipe needs. In
+// pieces: QIODevice::read allocates all it is asked for before it reads a byte.
 void ReadUpTo(QIODevice* device, qint64 size, QByteArray* bytes) {
     while (bytes->size() < size) {
-        const QByteArray more = device->read(size - bytes->size());
+        const QByteArray more = device->read(std::min<qint64>(size - bytes->size(), 64 * 1024));
         if (more.isEmpty() && !device->waitForReadyRead(30000))
             return;
         bytes->append(more);

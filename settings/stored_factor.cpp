@@ -11,8 +11,7 @@ bool IsSpace(int c) {
 }
 
 // The factor at the start of a text that `next` gives a byte at a time, EOF at its end.
-template <typename Next>
-int32_t ParseFactor(Next next) {
+template <typename Next> int32_t ParseFactor(Next next) {
     int c = next();
     while (IsSpace(c))
         c = next();

@@ -34,7 +34,8 @@ bool ReadSizeFields(const TvqSource& source, ImageExtent* extent) {
 bool StoredPixelBytes(const TvqSource& source, uint64_t wanted, uint64_t* bytes) {
     *bytes = 0;
     uint8_t last;
-    if (wanted == 0 || source.readAt(source.context, kTvqPixelsOffset + wanted - 1, &last, 1) == 1) {
+    if (wanted == 0 ||
+        source.readAt(source.context, kTvqPixelsOffset + wanted - 1, &last, 1) == 1) {
         *bytes = wanted;
         return true;
     }
@@ -78,7 +79,9 @@ bool OpenTvqSource(const TvqSource& source, TvqFile* tvq) {
         tvq->pastEndWord = TvqPastEndWord(last, count);
     }
     tvq->extent = extent;
-    uint8_t* block = ok ? new (std::nothrow) uint8_t[2 * kTvqBlockWords] : nullptr;
+    // A block, or the whole of a smaller file.
+    const uint64_t blockWords = words < kTvqBlockWords ? (words > 0 ? words : 1) : kTvqBlockWords;
+    uint8_t* block = ok ? new (std::nothrow) uint8_t[2 * blockWords] : nullptr;
     if (!block)
         return false;
     tvq->source = source;
@@ -130,8 +133,8 @@ const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t a
     const size_t bytes = size_t(2 * words);
     const uint64_t available = tvq->pixelBytes - 2 * first;
     const size_t expected = available < bytes ? size_t(available) : bytes;
-    const size_t got = tvq->source.readAt(tvq->source.context, kTvqPixelsOffset + 2 * first,
-                                          tvq->block, expected);
+    const size_t got =
+        tvq->source.readAt(tvq->source.context, kTvqPixelsOffset + 2 * first, tvq->block, expected);
     if (got < expected)
         tvq->readFailed = true;
     // Zero fill gives the lone last byte its high byte (and a file that shrank, black).

@@ -36,13 +36,13 @@ TvqVerdict TvqReadHead(const TvqSource& source, ImageExtent* extent, uint64_t* f
 
 struct TvqFile {
     TvqSource source;
-    FILE* owned;          // the stream OpenTvqFile or AdoptTvqFile closes
+    FILE* owned; // the stream OpenTvqFile or AdoptTvqFile closes
     ImageExtent extent;
     uint64_t pixelBytes;  // bytes of pixel words the file holds, at most the image's
     uint64_t wordCount;   // the same in words, a lone last byte counting as one
     uint16_t pastEndWord; // meaningful when 0 < wordCount < TvqImageWords(extent)
     bool readFailed;      // a read came back short of what the file's length promised
-    uint8_t* block;       // kTvqBlockWords words
+    uint8_t* block;       // kTvqBlockWords words, or the file's words when fewer
     uint64_t blockFirst;
     uint64_t blockWords;
 };

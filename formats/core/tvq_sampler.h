@@ -1,10 +1,10 @@
 // A picture shrunk while its file streams past once, in order, for readers that cannot
-// seek at will (gdk-pixbuf's byte feed, a Windows stream through TvqSampleSource). The bytes of each sampled source
-// row (TvqSampleIndex) are kept until the row is whole, when TvqSampleRow makes its output
-// rows; every other row passes by. So the memory is one source row and the output, and a
-// reader may skip, or need not read, the rows between. At the end, the pixels the file
-// does not reach take the colour of its last word. With `out` equal to the source every
-// row is made, so a full-size reader goes through here too.
+// seek at will (gdk-pixbuf's byte feed; a Windows stream, through TvqSampleSource). The
+// bytes of each sampled source row (TvqSampleIndex) are kept until the row is whole, when
+// TvqSampleRow makes its output rows; every other row passes by. So the memory is one
+// source row and the output, and a reader may skip, or need not read, the rows between. At
+// the end, the pixels the file does not reach take the colour of its last word. With `out`
+// equal to the source every row is made, so a full-size reader goes through here too.
 #pragma once
 
 #include "common/types.h"
