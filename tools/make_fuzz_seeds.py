@@ -198,7 +198,7 @@ def main():
     write_bmp_corpus(out)
     if bmp_only:
         return
-    for target in ("tvq_draw", "converter", "pixbuf_loader"):
+    for target in ("tvq_draw", "converter", "pixbuf_loader", "qt_handler"):
         for name, data in TVQS.items():
             write(os.path.join(out, target, name + ".tvq"), data)
     for i, text in enumerate(SETTINGS):
