@@ -1,0 +1,255 @@
+#!/usr/bin/env python3
+"""The web page in headless Chromium, served from 127.0.0.1: its pixels against a decoder
+written here, its downloads byte for byte against the native zod-tvq.
+
+    ZOD_TVQ=build/dev/zod-tvq/zod-tvq python3 tests/web/test_page.py [-k NAME]
+"""
+import base64
+import functools
+import http.server
+import os
+import struct
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+import zlib
+
+from selenium import webdriver
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+SITE = os.environ.get("ZOD_SITE", os.path.join(ROOT, "build", "web", "site"))
+ZOD_TVQ = os.environ.get("ZOD_TVQ", os.path.join(ROOT, "build", "dev", "zod-tvq", "zod-tvq"))
+FACTORS = (2, 3, 4, 6, 8)
+
+
+# --- files made here, and what they should look like ----------------------------------------
+def tvq(width, height, body):
+    header = bytearray(32)
+    struct.pack_into("<h", header, 4, width)
+    struct.pack_into("<h", header, 8, height)
+    return bytes(header) + body
+
+
+def words(count, seed=1):
+    """Pseudo-random pixel words, every bit used (bit 5 too)."""
+    out = bytearray()
+    for i in range(count):
+        seed = (seed * 1103515245 + 12345) & 0x7FFFFFFF
+        out += struct.pack("<H", (seed >> 8) & 0xFFFF)
+    return bytes(out)
+
+
+def expected_rgba(data, factor):
+    """The format as documented: words after a 32-byte header, 5-6-5 with bit 5 unused, each
+    channel times the factor and clamped; a lone last byte is a word of its own, and every
+    pixel past the file's end repeats the last word."""
+    width, height = struct.unpack_from("<h", data, 4)[0], struct.unpack_from("<h", data, 8)[0]
+    body = data[32 : 32 + 2 * width * height]
+    if len(body) % 2:
+        body += b"\0"
+    ws = [body[i] | body[i + 1] << 8 for i in range(0, len(body), 2)]
+    ws += [ws[-1]] * (width * height - len(ws))
+    level = [min(255, c * factor) for c in range(32)]
+    return b"".join(bytes((level[w >> 11], level[w >> 6 & 31], level[w & 31], 255)) for w in ws)
+
+
+def png(width, height, rgba, alpha=True):
+    """An 8-bit PNG of RGBA pixels, RGB when not `alpha`."""
+    channels = 4 if alpha else 3
+    raw = bytearray()
+    for y in range(height):
+        raw.append(0)
+        for x in range(width):
+            raw += rgba[4 * (y * width + x) : 4 * (y * width + x) + channels]
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(bytes(raw)))
+            + chunk(b"IEND", b""))
+
+
+def read_png(data):
+    """RGBA pixels of an 8-bit RGB or RGBA PNG, any filters, not interlaced."""
+    at, idat, ihdr = 8, b"", None
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at : at + 8])
+        body = data[at + 8 : at + 8 + length]
+        ihdr = body if kind == b"IHDR" else ihdr
+        idat += body if kind == b"IDAT" else b""
+        at += 12 + length
+    width, height, depth, colour = struct.unpack(">IIBB", ihdr[:10])
+    assert depth == 8 and colour in (2, 6), (depth, colour)
+    n = 4 if colour == 6 else 3
+    raw, stride, rows, prior = zlib.decompress(idat), n * width, [], bytearray(n * width)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1 : (y + 1) * (stride + 1)])
+        for i in range(stride):
+            a, b = line[i - n] if i >= n else 0, prior[i]
+            c = prior[i - n] if i >= n else 0
+            p = a + b - c
+            pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+            predictor = (0, a, b, (a + b) // 2, a if pa <= pb and pa <= pc else b if pb <= pc else c)[kind]
+            line[i] = (line[i] + predictor) & 255
+        rows.append(bytes(line))
+        prior = line
+    if n == 4:
+        return width, height, b"".join(rows)
+    return width, height, b"".join(bytes(r[i : i + 3]) + b"\xff" for r in rows for i in range(0, stride, 3))
+
+
+# --- the page ---------------------------------------------------------------------------
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+class PageTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory(prefix="zod-web-test-")
+        cls.files = os.path.join(cls.folder.name, "files")
+        cls.downloads = os.path.join(cls.folder.name, "downloads")
+        os.makedirs(cls.files)
+        os.makedirs(cls.downloads)
+        handler = functools.partial(QuietHandler, directory=SITE)
+        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
+        cls.url = f"http://127.0.0.1:{cls.server.server_address[1]}/"
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     "--window-size=1024,768", f"--user-data-dir={cls.folder.name}/profile"):
+            options.add_argument(flag)
+        options.add_experimental_option("prefs", {
+            "download.default_directory": cls.downloads, "download.prompt_for_download": False,
+            "profile.default_content_setting_values.automatic_downloads": 1})
+        service = webdriver.ChromeService("/usr/bin/chromedriver") if hasattr(webdriver, "ChromeService") \
+            else webdriver.chrome.service.Service("/usr/bin/chromedriver")
+        cls.driver = webdriver.Chrome(service=service, options=options)
+        cls.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                                   {"behavior": "allow", "downloadPath": cls.downloads})
+        cls.driver.get(cls.url)
+        cls.wait_ready()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.server.shutdown()
+        cls.server.server_close()
+        cls.folder.cleanup()
+
+    # --- helpers ---
+    @classmethod
+    def wait_ready(cls, timeout=60):
+        WebDriverWait(cls.driver, timeout).until(
+            lambda d: d.execute_script("return document.body.dataset.state") == "ready")
+
+    def act(self, action):
+        """Does `action` and waits until the page is idle again."""
+        self.driver.execute_script("document.body.dataset.state = 'asked'")
+        action()
+        self.wait_ready()
+
+    def file(self, name, data):
+        path = os.path.join(self.files, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def choose(self, input_id, *paths):
+        self.act(lambda: self.driver.find_element(By.ID, input_id).send_keys("\n".join(paths)))
+
+    def set_level(self, level):
+        self.act(lambda: Select(self.driver.find_element(By.ID, "level")).select_by_value(str(level)))
+
+    def click(self, button_id):
+        self.act(lambda: self.driver.find_element(By.ID, button_id).click())
+
+    def message(self):
+        return self.driver.find_element(By.ID, "message").text
+
+    def canvas(self):
+        """The canvas's size and RGBA pixels."""
+        width, height, data = self.driver.execute_script("""
+            const canvas = document.getElementById('view');
+            if (!canvas.width || !canvas.height) return [canvas.width, canvas.height, ''];
+            const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+            let text = '';
+            for (let i = 0; i < pixels.length; i += 0x8000)
+              text += String.fromCharCode.apply(null, pixels.subarray(i, i + 0x8000));
+            return [canvas.width, canvas.height, btoa(text)];""")
+        return width, height, base64.b64decode(data)
+
+    def downloaded(self, *names):
+        """The downloads' bytes, once each is complete; they are then removed."""
+        paths = [os.path.join(self.downloads, name) for name in names]
+        deadline = time.monotonic() + 30
+        while not all(os.path.exists(p) for p in paths) or any(
+                n.endswith(".crdownload") for n in os.listdir(self.downloads)):
+            self.assertLess(time.monotonic(), deadline, f"downloads: {os.listdir(self.downloads)}")
+            time.sleep(0.05)
+        out = []
+        for path in paths:
+            with open(path, "rb") as f:
+                out.append(f.read())
+            os.remove(path)
+        return out
+
+    def native(self, command, factor, source, extension):
+        """What zod-tvq `command` --factor `factor` writes for `source`."""
+        output = os.path.join(self.folder.name, "native" + extension)
+        result = subprocess.run([ZOD_TVQ, command, "--quiet", "--force", "--factor", str(factor),
+                                 "-o", output, source], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(output, "rb") as f:
+            return f.read()
+
+    # --- the tests ---
+    def test_pixels_at_every_level(self):
+        cases = {  # name: file
+            "whole.tvq": tvq(13, 7, words(91)),
+            "short.tvq": tvq(13, 7, words(40)),
+            "lone-byte.tvq": tvq(13, 7, words(40) + b"\xa7"),
+            "longer.tvq": tvq(13, 7, words(91) + b"\x01\x02\x03"),
+            "one-word.tvq": tvq(3, 2, b"\x1f\xf8"),
+        }
+        for name, data in cases.items():
+            self.choose("open", self.file(name, data))
+            for level, factor in enumerate(FACTORS, 1):
+                with self.subTest(name=name, level=level):
+                    self.set_level(level)
+                    self.assertEqual(self.message(), "")
+                    width, height, pixels = self.canvas()
+                    self.assertEqual((width, height), struct.unpack_from("<hxxh", data, 4))
+                    self.assertEqual(pixels, expected_rgba(data, factor))
+
+    def test_refusals_in_the_words_of_zod_tvq_info(self):
+        cases = {
+            "short.tvq": b"\0" * 7,
+            "no-size.tvq": tvq(0, 5, words(4)),
+            "negative.tvq": tvq(-3, 5, words(4)),
+            "header-only.tvq": tvq(4, 4, b""),
+            "huge.tvq": tvq(32767, 32767, b"\0" * 8),
+            "sparse.tvq": tvq(8192, 4096, words(1000)),
+        }
+        for name, data in cases.items():
+            with self.subTest(name=name):
+                path = self.file(name, data)
+                info = subprocess.run([ZOD_TVQ, "info", path], capture_output=True, text=True)
+                words_of_info = info.stderr.strip().split(": ", 2)[2]
+                self.choose("open", path)
+                self.assertEqual(self.message(), f"{name}: {words_of_info}")
+                self.assertEqual(self.canvas()[:2], (0, 0))
+        self.choose("open", self.file("broken.png", b"\x89PNG\r\n\x1a\n" + words(50)))
+        self.assertEqual(self.message(), "broken.png: not a picture this browser can read")
+
+
+if __name__ == "__main__":
+    unittest.main()
