@@ -5,23 +5,19 @@ written here, its downloads byte for byte against the native zod-tvq.
     ZOD_TVQ=build/dev/zod-tvq/zod-tvq python3 tests/web/test_page.py [-k NAME]
 """
 import base64
-import functools
-import http.server
 import os
 import struct
 import subprocess
 import tempfile
-import threading
 import time
 import unittest
 import zlib
 
-from selenium import webdriver
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-SITE = os.environ.get("ZOD_SITE", os.path.join(ROOT, "build", "web", "site"))
+from browser import ROOT, Browser
+
 ZOD_TVQ = os.environ.get("ZOD_TVQ", os.path.join(ROOT, "build", "dev", "zod-tvq", "zod-tvq"))
 FACTORS = (2, 3, 4, 6, 8)
 
@@ -74,6 +70,18 @@ def png(width, height, rgba, alpha=True):
             + chunk(b"IEND", b""))
 
 
+def bmp(width, height, rgba):
+    """A 24-bit BMP, bottom row first."""
+    stride = (3 * width + 3) & ~3
+    rows = b""
+    for y in reversed(range(height)):
+        row = b"".join(bytes((rgba[4 * (y * width + x) + 2], rgba[4 * (y * width + x) + 1],
+                              rgba[4 * (y * width + x)])) for x in range(width))
+        rows += row + b"\0" * (stride - 3 * width)
+    return (b"BM" + struct.pack("<IHHI", 54 + len(rows), 0, 0, 54)
+            + struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 0, 0, 0, 0) + rows)
+
+
 def read_png(data):
     """RGBA pixels of an 8-bit RGB or RGBA PNG, any filters, not interlaced."""
     at, idat, ihdr = 8, b"", None
@@ -104,11 +112,6 @@ def read_png(data):
 
 
 # --- the page ---------------------------------------------------------------------------
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
-
 class PageTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -117,39 +120,21 @@ class PageTest(unittest.TestCase):
         cls.downloads = os.path.join(cls.folder.name, "downloads")
         os.makedirs(cls.files)
         os.makedirs(cls.downloads)
-        handler = functools.partial(QuietHandler, directory=SITE)
-        cls.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-        threading.Thread(target=cls.server.serve_forever, daemon=True).start()
-        cls.url = f"http://127.0.0.1:{cls.server.server_address[1]}/"
-        options = webdriver.ChromeOptions()
-        options.binary_location = "/usr/bin/chromium"
-        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                     "--window-size=1024,768", f"--user-data-dir={cls.folder.name}/profile"):
-            options.add_argument(flag)
-        options.add_experimental_option("prefs", {
-            "download.default_directory": cls.downloads, "download.prompt_for_download": False,
-            "profile.default_content_setting_values.automatic_downloads": 1})
-        service = webdriver.ChromeService("/usr/bin/chromedriver") if hasattr(webdriver, "ChromeService") \
-            else webdriver.chrome.service.Service("/usr/bin/chromedriver")
-        cls.driver = webdriver.Chrome(service=service, options=options)
-        cls.driver.execute_cdp_cmd("Browser.setDownloadBehavior",
-                                   {"behavior": "allow", "downloadPath": cls.downloads})
-        cls.driver.get(cls.url)
-        cls.wait_ready()
+        try:
+            cls.browser = Browser(cls.folder.name, cls.downloads)
+        except Exception:
+            cls.folder.cleanup()
+            raise
+        cls.driver = cls.browser.driver
 
     @classmethod
     def tearDownClass(cls):
-        cls.driver.quit()
-        cls.server.shutdown()
-        cls.server.server_close()
+        cls.browser.close()
         cls.folder.cleanup()
 
     # --- helpers ---
-    @classmethod
-    def wait_ready(cls, timeout=60):
-        WebDriverWait(cls.driver, timeout).until(
-            lambda d: d.execute_script("return document.body.dataset.state") == "ready")
+    def wait_ready(self):
+        self.browser.wait_ready()
 
     def act(self, action):
         """Does `action` and waits until the page is idle again."""
@@ -167,7 +152,9 @@ class PageTest(unittest.TestCase):
         self.act(lambda: self.driver.find_element(By.ID, input_id).send_keys("\n".join(paths)))
 
     def set_level(self, level):
-        self.act(lambda: Select(self.driver.find_element(By.ID, "level")).select_by_value(str(level)))
+        select = Select(self.driver.find_element(By.ID, "level"))
+        if select.first_selected_option.get_attribute("value") != str(level):
+            self.act(lambda: select.select_by_value(str(level)))
 
     def click(self, button_id):
         self.act(lambda: self.driver.find_element(By.ID, button_id).click())
@@ -249,6 +236,93 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.canvas()[:2], (0, 0))
         self.choose("open", self.file("broken.png", b"\x89PNG\r\n\x1a\n" + words(50)))
         self.assertEqual(self.message(), "broken.png: not a picture this browser can read")
+
+    def test_exports_and_encoding_match_zod_tvq(self):
+        a = self.file("a.tvq", tvq(13, 7, words(40) + b"\xa7"))
+        b = self.file("b.v2.tvq", tvq(6, 9, words(54, seed=7)))
+        picture = self.file("picture.png", png(5, 4, words(40, seed=3)))
+        self.set_level(3)
+        self.choose("open", a, b, picture)
+        self.assertEqual([e.text for e in self.driver.find_elements(By.CSS_SELECTOR, "#files button")],
+                         ["a.tvq", "b.v2.tvq", "picture.png"])
+        self.click("export-bmp")
+        bmps = self.downloaded("a.bmp", "b.v2.bmp", "picture.bmp")
+        self.assertEqual(bmps[:2], [self.native("convert", 4, a, ".bmp"), self.native("convert", 4, b, ".bmp")])
+        self.assertEqual(bmps[2][:2], b"BM")
+        self.click("export-png")
+        pngs = self.downloaded("a.png", "b.v2.png", "picture.png")
+        for path, data in zip((a, b), pngs):
+            with open(path, "rb") as f:
+                tvq_bytes = f.read()
+            width, height, pixels = read_png(data)
+            self.assertEqual(pixels, expected_rgba(tvq_bytes, 4))
+        # Other pictures as the view shows them: over black.
+        rgba = words(40, seed=3)
+        over_black = bytes((rgba[i] * rgba[i | 3] + 127) // 255 if i % 4 < 3 else 255 for i in range(80))
+        self.assertEqual(read_png(pngs[2])[2], over_black)
+
+        # Opaque and translucent pixels, as PNG (libspng at home) and BMP (gdk-pixbuf).
+        pixels = words(2 * 23 * 11, seed=5)
+        sources = {
+            "opaque.png": png(23, 11, pixels, alpha=False),
+            "translucent.png": png(23, 11, pixels),
+            "plain.bmp": bmp(23, 11, pixels),
+        }
+        paths = [self.file(name, data) for name, data in sources.items()]
+        for level, factor in ((1, 2), (5, 8)):
+            self.set_level(level)
+            self.choose("encode", *paths)
+            encoded = self.downloaded("opaque.tvq", "translucent.tvq", "plain.tvq")
+            for path, data in zip(paths, encoded):
+                with self.subTest(path=os.path.basename(path), level=level):
+                    self.assertEqual(data, self.native("encode", factor, path, ".tvq"))
+
+    def test_the_level_is_kept_across_a_reload(self):
+        level = lambda: Select(self.driver.find_element(By.ID, "level")).first_selected_option.get_attribute("value")
+        self.driver.execute_script("localStorage.clear()")
+        for chosen, after_reload in ((None, "2"), (4, "4"), (1, "1")):
+            if chosen:
+                self.set_level(chosen)
+            self.driver.refresh()
+            self.wait_ready()
+            self.assertEqual(level(), after_reload)
+
+    def test_a_large_file_opens_whole(self):
+        width, height = 8192, 4096
+        pattern = words(4099)
+        body = (pattern * (width * height // 4099 + 1))[: 2 * (width * height - 5000) + 1]
+        data = tvq(width, height, body)
+        self.set_level(5)
+        self.choose("open", self.file("large.tvq", data))
+        self.assertEqual(self.message(), "")
+        points = [(0, 0), (8191, 0), (100, 2000), (3191, 4095), (8191, 4095)]
+        got = self.driver.execute_script("""
+            const context = document.getElementById('view').getContext('2d');
+            return [context.canvas.width, context.canvas.height,
+                    arguments[0].map(([x, y]) => [...context.getImageData(x, y, 1, 1).data])];""", points)
+        self.assertEqual(got[:2], [width, height])
+        level = [min(255, c * 8) for c in range(32)]
+        for (x, y), rgba in zip(points, got[2]):
+            i = min(y * width + x, len(body) // 2)
+            w = body[2 * i] | (body[2 * i + 1] << 8 if 2 * i + 1 < len(body) else 0)
+            self.assertEqual(rgba, [level[w >> 11], level[w >> 6 & 31], level[w & 31], 255], (x, y))
+
+    def test_offline_once_loaded(self):
+        WebDriverWait(self.driver, 30).until(
+            lambda d: d.execute_script("return !!navigator.serviceWorker.controller"))
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": True, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+        try:
+            self.driver.refresh()
+            self.wait_ready()
+            data = tvq(4, 3, words(12))
+            self.choose("open", self.file("offline.tvq", data))
+            self.assertEqual(self.canvas()[2], expected_rgba(data, FACTORS[int(
+                self.driver.find_element(By.ID, "level").get_attribute("value")) - 1]))
+        finally:
+            self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+                "offline": False, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
 
 
 if __name__ == "__main__":

@@ -158,6 +158,7 @@ $('export-png').onclick = () => each(open, 'png', '.png');
 $('level').onchange = () => {
   localStorage.setItem(LEVEL_KEY, $('level').value);
   if (shown >= 0 && /\.tvq$/i.test(open[shown].name)) show(shown);
+  setState();
 };
 
 document.addEventListener('dragover', (event) => {
