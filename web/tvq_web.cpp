@@ -105,7 +105,10 @@ EMSCRIPTEN_KEEPALIVE int zod_open(const char* path) {
         return -1;
     uint8_t header[kTvqSizeFieldsBytes];
     const bool sized = fread(header, 1, sizeof header, file) == sizeof header;
+    const bool failed = ferror(file);
     fclose(file);
+    if (failed)
+        return -1;
     const uint64_t bytes = uint64_t(status.st_size);
     if (sized)
         g_extent = TvqExtentFromHeader(header);

@@ -236,6 +236,11 @@ class PageTest(unittest.TestCase):
                 self.assertEqual(self.canvas()[:2], (0, 0))
         self.choose("open", self.file("broken.png", b"\x89PNG\r\n\x1a\n" + words(50)))
         self.assertEqual(self.message(), "broken.png: not a picture this browser can read")
+        # Gone from the disk after it was chosen: nothing to read any more.
+        self.choose("open", self.file("gone.tvq", tvq(4, 4, words(16))))
+        os.remove(os.path.join(self.files, "gone.tvq"))
+        self.set_level(1 if self.driver.find_element(By.ID, "level").get_attribute("value") != "1" else 2)
+        self.assertEqual(self.message(), "gone.tvq: the file could not be read")
 
     def test_exports_and_encoding_match_zod_tvq(self):
         a = self.file("a.tvq", tvq(13, 7, words(40) + b"\xa7"))

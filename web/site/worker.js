@@ -5,10 +5,39 @@
 importScripts('tvq.js');
 
 const BAND_BYTES = 4 << 20; // RGBA bytes of the rows made and sent at a time
+const WINDOW_BYTES = 16 << 20; // read from the user's file at a time
 const core = ZodTvq().then((M) => {
   M.FS.mkdir('/in');
+  M.forgetWindow = readThroughWindow(M);
   return M;
 });
+
+// The core reads a block of 256 KiB at a time, and each read of a File costs a round trip
+// to the browser: reads are served from a window of the file read at once.
+// A file that cannot be read (gone, changed) is a failed read for the core, which says so.
+function readThroughWindow(M) {
+  let file = null, start = 0, bytes = new Uint8Array(0);
+  M.FS.filesystems.WORKERFS.stream_ops.read = (stream, buffer, offset, length, position) => {
+    const blob = stream.node.contents;
+    if (blob !== file || position < start || position + length > start + bytes.length) {
+      const end = Math.min(blob.size, position + Math.max(length, WINDOW_BYTES));
+      file = null;
+      bytes = new Uint8Array(0);
+      try {
+        bytes = new Uint8Array(new FileReaderSync().readAsArrayBuffer(blob.slice(position, end)));
+      } catch (_) {
+        throw new M.FS.ErrnoError(29); // EIO
+      }
+      file = blob;
+      start = position;
+    }
+    const count = Math.max(0, Math.min(length, bytes.length - (position - start)));
+    buffer.set(bytes.subarray(position - start, position - start + count), offset);
+    return count;
+  };
+  return () => { file = null; bytes = new Uint8Array(0); };
+}
+
 let latestView = 0;
 let queue = Promise.resolve();
 
@@ -26,6 +55,7 @@ async function run(job) {
     postMessage({id: job.id, done: true, error: error.message || String(error)});
   } finally {
     M._zod_close();
+    M.forgetWindow();
     try { M.FS.unmount('/in'); } catch (_) { /* nothing was mounted */ }
   }
 }
