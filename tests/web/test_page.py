@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The web page in headless Chromium, served from 127.0.0.1: its pixels against a decoder
-written here, its downloads byte for byte against the native zod-tvq.
+written here, its downloads byte for byte against the native zod-tvq (its PNG exports, as
+the browser reads them, against the same decoder).
 
     ZOD_TVQ=build/dev/zod-tvq/zod-tvq python3 tests/web/test_page.py [-k NAME]
 """
@@ -82,35 +83,6 @@ def bmp(width, height, rgba):
             + struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(rows), 0, 0, 0, 0) + rows)
 
 
-def read_png(data):
-    """RGBA pixels of an 8-bit RGB or RGBA PNG, any filters, not interlaced."""
-    at, idat, ihdr = 8, b"", None
-    while at < len(data):
-        length, kind = struct.unpack(">I4s", data[at : at + 8])
-        body = data[at + 8 : at + 8 + length]
-        ihdr = body if kind == b"IHDR" else ihdr
-        idat += body if kind == b"IDAT" else b""
-        at += 12 + length
-    width, height, depth, colour = struct.unpack(">IIBB", ihdr[:10])
-    assert depth == 8 and colour in (2, 6), (depth, colour)
-    n = 4 if colour == 6 else 3
-    raw, stride, rows, prior = zlib.decompress(idat), n * width, [], bytearray(n * width)
-    for y in range(height):
-        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1 : (y + 1) * (stride + 1)])
-        for i in range(stride):
-            a, b = line[i - n] if i >= n else 0, prior[i]
-            c = prior[i - n] if i >= n else 0
-            p = a + b - c
-            pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-            predictor = (0, a, b, (a + b) // 2, a if pa <= pb and pa <= pc else b if pb <= pc else c)[kind]
-            line[i] = (line[i] + predictor) & 255
-        rows.append(bytes(line))
-        prior = line
-    if n == 4:
-        return width, height, b"".join(rows)
-    return width, height, b"".join(bytes(r[i : i + 3]) + b"\xff" for r in rows for i in range(0, stride, 3))
-
-
 # --- the page ---------------------------------------------------------------------------
 class PageTest(unittest.TestCase):
     @classmethod
@@ -162,16 +134,26 @@ class PageTest(unittest.TestCase):
     def message(self):
         return self.driver.find_element(By.ID, "message").text
 
-    def canvas(self):
-        """The canvas's size and RGBA pixels."""
-        width, height, data = self.driver.execute_script("""
-            const canvas = document.getElementById('view');
-            if (!canvas.width || !canvas.height) return [canvas.width, canvas.height, ''];
-            const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-            let text = '';
-            for (let i = 0; i < pixels.length; i += 0x8000)
-              text += String.fromCharCode.apply(null, pixels.subarray(i, i + 0x8000));
-            return [canvas.width, canvas.height, btoa(text)];""")
+    def canvas(self, png=None):
+        """The canvas's size and RGBA pixels, or those of a PNG file as the browser reads it."""
+        self.driver.set_script_timeout(60)
+        width, height, data = self.driver.execute_async_script("""
+            const [png, done] = arguments;
+            const pixelsOf = (canvas) => {
+              if (!canvas.width || !canvas.height) return done([canvas.width, canvas.height, '']);
+              const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+              let text = '';
+              for (let i = 0; i < pixels.length; i += 0x8000)
+                text += String.fromCharCode.apply(null, pixels.subarray(i, i + 0x8000));
+              done([canvas.width, canvas.height, btoa(text)]);
+            };
+            if (!png) return pixelsOf(document.getElementById('view'));
+            const bytes = Uint8Array.from(atob(png), (c) => c.charCodeAt(0));
+            createImageBitmap(new Blob([bytes]), {premultiplyAlpha: 'none'}).then((bitmap) => {
+              const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+              canvas.getContext('2d').drawImage(bitmap, 0, 0);
+              pixelsOf(canvas);
+            });""", png and base64.b64encode(png).decode())
         return width, height, base64.b64decode(data)
 
     def downloaded(self, *names):
@@ -259,12 +241,11 @@ class PageTest(unittest.TestCase):
         for path, data in zip((a, b), pngs):
             with open(path, "rb") as f:
                 tvq_bytes = f.read()
-            width, height, pixels = read_png(data)
-            self.assertEqual(pixels, expected_rgba(tvq_bytes, 4))
+            self.assertEqual(self.canvas(png=data)[2], expected_rgba(tvq_bytes, 4))
         # Other pictures as the view shows them: over black.
         rgba = words(40, seed=3)
         over_black = bytes((rgba[i] * rgba[i | 3] + 127) // 255 if i % 4 < 3 else 255 for i in range(80))
-        self.assertEqual(read_png(pngs[2])[2], over_black)
+        self.assertEqual(self.canvas(png=pngs[2])[2], over_black)
 
         # Opaque and translucent pixels, as PNG (libspng at home) and BMP (gdk-pixbuf).
         pixels = words(2 * 23 * 11, seed=5)
