@@ -6,6 +6,7 @@ the browser reads them, against the same decoder).
     ZOD_TVQ=build/dev/zod-tvq/zod-tvq python3 tests/web/test_page.py [-k NAME]
 """
 import base64
+import json
 import os
 import struct
 import subprocess
@@ -211,10 +212,10 @@ class PageTest(unittest.TestCase):
         for name, data in cases.items():
             with self.subTest(name=name):
                 path = self.file(name, data)
-                info = subprocess.run([ZOD_TVQ, "info", path], capture_output=True, text=True)
-                words_of_info = info.stderr.strip().split(": ", 2)[2]
+                info = subprocess.run([ZOD_TVQ, "info", "--json", path], capture_output=True, text=True)
+                facts = json.loads(info.stdout)[0]
                 self.choose("open", path)
-                self.assertEqual(self.message(), f"{name}: {words_of_info}")
+                self.assertEqual(self.message(), f"{name}: {facts.get('refusal') or facts['error']}")
                 self.assertEqual(self.canvas()[:2], (0, 0))
         self.choose("open", self.file("broken.png", b"\x89PNG\r\n\x1a\n" + words(50)))
         self.assertEqual(self.message(), "broken.png: not a picture this browser can read")
