@@ -42,8 +42,8 @@ def words(count, seed=1):
 
 
 def expected_rgba(data, factor):
-    """The format as documented: words after a 32-byte header, 5-6-5 with bit 5 unused, each
-    channel times the factor and clamped; a lone last byte is a word of its own, and every
+    """The format as documented: little-endian words after a 32-byte header, red in bits
+    15-11, green 10-6, blue 4-0, each times the factor and clamped; a lone last byte is a word of its own, and every
     pixel past the file's end repeats the last word."""
     width, height = struct.unpack_from("<h", data, 4)[0], struct.unpack_from("<h", data, 8)[0]
     body = data[32 : 32 + 2 * width * height]

@@ -45,10 +45,8 @@ worker.onmessage = ({data}) => {
   else job.resolve(data);
 };
 
-worker.onerror = () => {
-  started = false;
-  say(['This browser could not start the page\'s decoder (WebAssembly in a worker).']);
-};
+const cannotStart = () => say(['This browser could not start the page\'s decoder (WebAssembly in a worker).']);
+worker.onerror = cannotStart;
 
 const factor = () => factors[Number($('level').value) - 1];
 const baseName = (name) => {
@@ -190,4 +188,4 @@ ask('hello').done.then((reply) => {
   $('level').value = saved >= 1 && saved <= factors.length ? saved : reply.defaultLevel;
   started = true;
   setState();
-});
+}, cannotStart);

@@ -47,16 +47,19 @@ onmessage = ({data}) => {
 };
 
 async function run(job) {
-  const M = await core;
+  let M = null;
   try {
+    M = await core;
     const reply = await JOBS[job.op](M, job);
     postMessage({id: job.id, done: true, ...reply});
   } catch (error) {
     postMessage({id: job.id, done: true, error: error.message || String(error)});
   } finally {
-    M._zod_close();
-    M.forgetWindow();
-    try { M.FS.unmount('/in'); } catch (_) { /* nothing was mounted */ }
+    if (M) {
+      M._zod_close();
+      M.forgetWindow();
+      try { M.FS.unmount('/in'); } catch (_) { /* nothing was mounted */ }
+    }
   }
 }
 
