@@ -60,13 +60,14 @@ function clearView() {
   canvas.width = canvas.height = 0;
 }
 
-function startCanvas(width, height) {
+// A canvas of the picture's size; black first where the picture may not cover it all.
+function startCanvas(width, height, black) {
   const canvas = $('view');
   canvas.width = width;
   canvas.height = height;
   const context = canvas.getContext('2d');
   if (!context || canvas.width !== width) throw new Error(`${width} x ${height} pixels is more than this browser can show`);
-  context.fillRect(0, 0, width, height); // black, as the program's window
+  if (black) context.fillRect(0, 0, width, height); // the program's window, behind transparency
   return context;
 }
 
@@ -81,7 +82,7 @@ async function show(index) {
   const job = ask('view', {file, factor: factor()}, (event) => {
     if (job.id !== viewId) return;
     if (event.bitmap) {
-      startCanvas(event.bitmap.width, event.bitmap.height).drawImage(event.bitmap, 0, 0);
+      startCanvas(event.bitmap.width, event.bitmap.height, true).drawImage(event.bitmap, 0, 0);
       event.bitmap.close();
     } else if (event.width) {
       width = event.width;
