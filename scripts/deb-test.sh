@@ -26,7 +26,8 @@ scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${DEB_TEST_PACKAGES[@]}"
 out=build/release/packages
 rm -f "$out"/*.deb
 cmake --preset release >/dev/null
-cmake --build --preset release --target deb qt_read
+cmake --build --preset release --target qt_read
+cmake --build --preset release --target deb
 debs=("$PWD/$out"/*_"$(dpkg --print-architecture)".deb)
 [ ${#debs[@]} -eq ${#PACKAGES[@]} ] || fail "expected ${#PACKAGES[@]} packages in $out, found ${#debs[@]}"
 ls -l "${debs[@]}"
