@@ -65,6 +65,13 @@ mime_type() { sys xdg-mime query filetype "$sample"; }
 man_pages=1
 grep -qs '^path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/* && man_pages=0
 
+# The caches are the system's, made by its triggers: a package that shipped one would
+# replace the system's and take it away again when purged.
+mapfile -t paths < <(for deb in "${debs[@]}"; do dpkg-deb -c "$deb"; done |
+  awk '{print substr($6, 2)}' | sed 's,/$,,' | sort -u)
+! printf '%s\n' "${paths[@]}" | grep -E '\.cache$|/share/mime/' | grep -v /mime/packages ||
+  fail "a package ships a cache (above)"
+
 # Before: nothing on the system knows TVQ files, so what passes later is the packages' work.
 ! sys "$qt_read" "$sample" 0 2>/dev/null || fail "Qt reads TVQ files before the install"
 ! sys gdk-pixbuf-thumbnailer -s 64 "$sample" "$tmp/before.png" 2>/dev/null ||
@@ -118,8 +125,6 @@ zcat /usr/share/doc/zod-edozuv/changelog.gz | grep -q "($next)" || fail "the cha
 works "$next"
 
 # Purged, nothing of theirs is left: no file, no folder only they used, no cache entry.
-mapfile -t paths < <(for deb in "${debs[@]}"; do dpkg-deb -c "$deb"; done |
-  awk '{print substr($6, 2)}' | sed 's,/$,,' | sort -u)
 "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q \
   -o DPkg::Lock::Timeout=300 "${PACKAGES[@]}"
 for pkg in "${PACKAGES[@]}"; do ! installed "$pkg" || fail "$pkg is not purged"; done
@@ -127,8 +132,9 @@ for path in "${paths[@]}"; do
   [ -n "$path" ] && [ -e "$path" ] || continue
   [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1 || fail "$path is left"
 done
-! grep -q libpixbufloader-tvq /usr/lib/*/gdk-pixbuf-2.0/2.10.0/loaders.cache ||
-  fail "the loaders cache still lists the module"
+loaders=$(cat /usr/lib/*/gdk-pixbuf-2.0/2.10.0/loaders.cache)
+grep -q '^"/.*\.so"$' <<<"$loaders" && ! grep -q libpixbufloader-tvq <<<"$loaders" ||
+  fail "the loaders cache is gone or still lists the module"
 ! grep -qs x-tvq /usr/share/mime/globs2 || fail "the MIME database still knows image/x-tvq"
 ! grep -qs zod-edozuv /usr/share/applications/mimeinfo.cache ||
   fail "the launcher cache still lists zod-edozuv"
