@@ -44,9 +44,7 @@ cleanup() {
   local present=()
   for pkg in "${PACKAGES[@]}"; do installed "$pkg" && present+=("$pkg"); done
   if [ ${#present[@]} -gt 0 ]; then
-    echo "Purging ${present[*]}"
-    "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q \
-      -o DPkg::Lock::Timeout=300 "${present[@]}" >/dev/null
+    apt_get purge "${present[@]}"
   fi
   # What apt installed for them alone; dpkg refuses to remove what something else needs.
   [ ${#pulled[@]} -gt 0 ] && "${SUDO[@]}" dpkg --purge "${pulled[@]}"
@@ -104,29 +102,30 @@ works() {  # $1: the packages' version; the programs are always the build's
   echo "ok: the packages at $packaged work from the system"
 }
 
-apt_install() {
-  "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
-    -o DPkg::Lock::Timeout=300 "$@"
+# apt-get install or purge; its long output only when it fails.
+apt_get() {
+  echo "apt-get $1 ${*:2}"
+  "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$1" -y -q \
+    -o DPkg::Lock::Timeout=300 "${@:2}" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; return 1; }
 }
 # What apt will install besides the packages, so that only that is removed again.
 mapfile -t pulled < <(apt-get install -s -q "${debs[@]}" 2>/dev/null |
   awk '/^Inst /{print $2}' | grep -vxF -f <(printf '%s\n' "${PACKAGES[@]}") || true)
 [ ${#pulled[@]} -eq 0 ] || echo "apt also installs: ${pulled[*]}"
 version=$(dpkg-deb -f "${debs[0]}" Version)
-apt_install "${debs[@]}"
+apt_get install "${debs[@]}"
 works "$version"
 
 # The next version: the same build packaged again under a higher number.
 next=${version%.*}.$((${version##*.} + 1))
 cpack --config build/release/CPackConfig.cmake -B "$tmp/staging" \
   -D CPACK_PACKAGE_VERSION="$next" -D CPACK_OUTPUT_FILE_PREFIX="$tmp/next" >/dev/null
-apt_install "$tmp"/next/*.deb
+apt_get install "$tmp"/next/*.deb
 zcat /usr/share/doc/zod-edozuv/changelog.gz | grep -q "($next)" || fail "the changelog of $next"
 works "$next"
 
 # Purged, nothing of theirs is left: no file, no folder only they used, no cache entry.
-"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q \
-  -o DPkg::Lock::Timeout=300 "${PACKAGES[@]}"
+apt_get purge "${PACKAGES[@]}"
 for pkg in "${PACKAGES[@]}"; do ! installed "$pkg" || fail "$pkg is not purged"; done
 for path in "${paths[@]}"; do
   [ -n "$path" ] && [ -e "$path" ] || continue
