@@ -24,7 +24,18 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL viewer converter pixbuf qt)
+# Each install component is a package.
+set(ZOD_DEB_PACKAGES viewer=zod-edozuv converter=zod-tvq pixbuf=gdk-pixbuf-loader-tvq
+                     qt=qt5-image-formats-plugin-tvq)
+set(CPACK_COMPONENTS_ALL "")
+foreach(pair IN LISTS ZOD_DEB_PACKAGES)
+  string(REPLACE "=" ";" pair ${pair})
+  list(GET pair 0 component)
+  list(GET pair 1 package)
+  list(APPEND CPACK_COMPONENTS_ALL ${component})
+  string(TOUPPER ${component} component)
+  set(CPACK_DEBIAN_${component}_PACKAGE_NAME ${package})
+endforeach()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # The architecture the compiler builds for, which is the machine's own unless cross-compiling.
 find_program(ZOD_DPKG_ARCHITECTURE dpkg-architecture)
@@ -39,12 +50,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${ZOD_DEB_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ZOD_DEB_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The copyright file and changelog are written into each package's staging tree only: a
-# plain `cmake --install` has no use for them. Read by cpack, so that they follow a
-# version given to it with -D CPACK_PACKAGE_VERSION=...
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/deb/cpack_project.cmake)
+# Staged from a folder of its own, which adds Debian's documentation (see there).
+add_subdirectory(${CMAKE_CURRENT_LIST_DIR}/deb ${CMAKE_BINARY_DIR}/packaging)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR}/packaging;${PROJECT_NAME};ALL;/")
+# Read by cpack: the version it packages, even one given with -D CPACK_PACKAGE_VERSION=...,
+# reaches the changelog.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/deb/cpack_project.cmake)
 
-set(CPACK_DEBIAN_VIEWER_PACKAGE_NAME zod-edozuv)
 set(CPACK_DEBIAN_VIEWER_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_VIEWER_PACKAGE_RECOMMENDS
     "zod-tvq, gdk-pixbuf-loader-tvq, qt5-image-formats-plugin-tvq")
@@ -59,7 +71,6 @@ level is kept in a settings file.
 This package holds the program, its desktop launcher, icons and the
 image/x-tvq MIME type.")
 
-set(CPACK_DEBIAN_CONVERTER_PACKAGE_NAME zod-tvq)
 set(CPACK_DEBIAN_CONVERTER_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_CONVERTER_DESCRIPTION
 "command-line converter between TVQ images and BMP or PNG
@@ -69,7 +80,6 @@ reports what a TVQ file holds, from scripts or a terminal. Outputs are
 written atomically, and files that cannot be TVQ images are refused.")
 
 # Both need the image/x-tvq type, which zod-edozuv installs, to know files by name.
-set(CPACK_DEBIAN_PIXBUF_PACKAGE_NAME gdk-pixbuf-loader-tvq)
 set(CPACK_DEBIAN_PIXBUF_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PIXBUF_PACKAGE_RECOMMENDS zod-edozuv)
 set(CPACK_DEBIAN_PIXBUF_DESCRIPTION
@@ -78,7 +88,6 @@ With this module, GTK programs, file managers and gdk-pixbuf-thumbnailer
 open TVQ images, decoded as ZOD Edozuv draws them at its saved colour
 amplification. Thumbnails are decoded straight to their size.")
 
-set(CPACK_DEBIAN_QT_PACKAGE_NAME qt5-image-formats-plugin-tvq)
 set(CPACK_DEBIAN_QT_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_QT_PACKAGE_RECOMMENDS zod-edozuv)
 set(CPACK_DEBIAN_QT_DESCRIPTION
@@ -88,35 +97,15 @@ QImageReader open TVQ images, decoded as ZOD Edozuv draws them at its
 saved colour amplification, and file previews decode straight to the
 size asked for.")
 
+# Not CPackConfig.cmake, from which CMake would make the `package` and `package_source`
+# targets: `deb` is the one way in.
+set(CPACK_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackDeb.cmake)
+set(CPACK_SOURCE_OUTPUT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackDebSource.cmake)
 include(CPack)
 
-# The staging install runs the `preinstall` target, which would build everything (tests
-# and benchmarks too); the packages need only their own targets, which `deb` builds.
-set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
-
-# Each package's /usr/share/doc/<package> (copyright and changelog) and compressed manual
-# pages, done only when cpack stages it (ZOD_DEB_VERSION is then set).
-foreach(pair viewer:zod-edozuv converter:zod-tvq pixbuf:gdk-pixbuf-loader-tvq
-             qt:qt5-image-formats-plugin-tvq)
-  string(REPLACE ":" ";" pair ${pair})
-  list(GET pair 0 component)
-  list(GET pair 1 package)
-  install(CODE "
-    if(DEFINED ZOD_DEB_VERSION)
-      set(ZOD_DEB_PACKAGE ${package})
-      set(ZOD_DEB_ROOT \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
-      set(ZOD_DEB_DOC_DIR \"\${ZOD_DEB_ROOT}/${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}\")
-      set(ZOD_DEB_MAN_DIR \"\${ZOD_DEB_ROOT}/${CMAKE_INSTALL_MANDIR}\")
-      set(ZOD_DEB_MAINTAINER \"${ZOD_DEB_MAINTAINER}\")
-      set(ZOD_DEB_HOMEPAGE \"${ZOD_DEB_HOMEPAGE}\")
-      include(\"${CMAKE_SOURCE_DIR}/cmake/deb/docs.cmake\")
-    endif()
-  " COMPONENT ${component})
-endforeach()
-
 add_custom_target(deb
-  COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
-          -B ${CMAKE_BINARY_DIR}/deb-staging
+  COMMAND ${CMAKE_CPACK_COMMAND} --config ${CPACK_OUTPUT_CONFIG_FILE}
+          -B ${CMAKE_BINARY_DIR}/packaging/staging
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Making the Debian packages in ${CMAKE_BINARY_DIR}/packages"
   VERBATIM)

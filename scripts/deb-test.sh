@@ -118,7 +118,7 @@ works "$version"
 
 # The next version: the same build packaged again under a higher number.
 next=${version%.*}.$((${version##*.} + 1))
-cpack --config build/release/CPackConfig.cmake -B "$tmp/staging" \
+cpack --config build/release/CPackDeb.cmake -B "$tmp/staging" \
   -D CPACK_PACKAGE_VERSION="$next" -D CPACK_OUTPUT_FILE_PREFIX="$tmp/next" >/dev/null
 apt_get install "$tmp"/next/*.deb
 zcat /usr/share/doc/zod-edozuv/changelog.gz | grep -q "($next)" || fail "the changelog of $next"
