@@ -108,9 +108,10 @@ apt_get() {
   "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get "$1" -y -q \
     -o DPkg::Lock::Timeout=300 "${@:2}" >"$tmp/apt.log" 2>&1 || { cat "$tmp/apt.log"; return 1; }
 }
-# What apt will install besides the packages, so that only that is removed again.
+# What apt will newly install besides the packages (an upgrade shows its old version in
+# brackets), so that only that is removed again.
 mapfile -t pulled < <(apt-get install -s -q "${debs[@]}" 2>/dev/null |
-  awk '/^Inst /{print $2}' | grep -vxF -f <(printf '%s\n' "${PACKAGES[@]}") || true)
+  awk '/^Inst / && $3 !~ /^\[/ {print $2}' | grep -vxF -f <(printf '%s\n' "${PACKAGES[@]}") || true)
 [ ${#pulled[@]} -eq 0 ] || echo "apt also installs: ${pulled[*]}"
 version=$(dpkg-deb -f "${debs[0]}" Version)
 apt_get install "${debs[@]}"
