@@ -103,17 +103,17 @@ EMSCRIPTEN_KEEPALIVE int zod_open(const char* path) {
     FILE* file = stat(path, &status) == 0 ? fopen(path, "rb") : nullptr;
     if (!file)
         return -1;
-    uint8_t header[kTvqSizeFieldsBytes];
-    const bool sized = fread(header, 1, sizeof header, file) == sizeof header;
+    uint8_t start[kTvqSizeFieldsBytes] = {};
+    const size_t count = fread(start, 1, sizeof start, file);
     const bool failed = ferror(file);
     fclose(file);
     if (failed)
         return -1;
     const uint64_t bytes = uint64_t(status.st_size);
-    if (sized)
-        g_extent = TvqExtentFromHeader(header);
-    const TvqVerdict verdict = TvqCheckFile(g_extent, bytes);
-    TvqVerdictText(verdict, g_extent, TvqStoredWords(bytes), g_refusal, sizeof g_refusal);
+    if (count == sizeof start)
+        g_extent = TvqExtentFromHeader(start);
+    const TvqVerdict verdict = TvqCheckStart(start, bytes);
+    TvqVerdictText(verdict, start, bytes, kTvqMaxPixels, g_refusal, sizeof g_refusal);
     if (verdict == TVQ_PLAUSIBLE && !OpenTvqFile(path, &g_file))
         return -1;
     return verdict;

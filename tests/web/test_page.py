@@ -208,6 +208,7 @@ class PageTest(unittest.TestCase):
             "header-only.tvq": tvq(4, 4, b""),
             "huge.tvq": tvq(32767, 32767, b"\0" * 8),
             "sparse.tvq": tvq(8192, 4096, words(1000)),
+            "renamed.tvq": png(2, 2, words(8)),
         }
         for name, data in cases.items():
             with self.subTest(name=name):
