@@ -224,17 +224,22 @@ EMSCRIPTEN_KEEPALIVE uint8_t* zod_bmp_rows_from_rgba(int32_t width, int32_t coun
 }
 
 // --- encoding -------------------------------------------------------------------------------
-// The 32 header bytes of a TVQ file of width x height; null when a side is outside 1 ..
-// kTvqMaxSide.
-EMSCRIPTEN_KEEPALIVE uint8_t* zod_tvq_header(int32_t width, int32_t height) {
-    if (width < 1 || height < 1 || width > kTvqMaxSide || height > kTvqMaxSide)
-        return nullptr;
-    TvqWriteHeader({width, height}, g_header);
-    return g_header;
+// Why zod-tvq encode would refuse a picture of width x height, empty when it would not: a
+// side longer than a TVQ header holds, or more pixels than its default limit.
+EMSCRIPTEN_KEEPALIVE const char* zod_encode_refusal(int32_t width, int32_t height) {
+    g_refusal[0] = '\0';
+    if (width > kTvqMaxSide || height > kTvqMaxSide)
+        snprintf(g_refusal, sizeof g_refusal, "%d x %d pixels: TVQ holds at most %d on a side",
+                 int(width), int(height), int(kTvqMaxSide));
+    else if (!TvqWithinLimit({width, height}, kTvqMaxPixels))
+        TvqLimitText({width, height}, kTvqMaxPixels, g_refusal, sizeof g_refusal);
+    return g_refusal;
 }
 
-EMSCRIPTEN_KEEPALIVE int zod_tvq_max_side() {
-    return kTvqMaxSide;
+// The 32 header bytes of a TVQ file of width x height, both 1 .. kTvqMaxSide.
+EMSCRIPTEN_KEEPALIVE uint8_t* zod_tvq_header(int32_t width, int32_t height) {
+    TvqWriteHeader({width, height}, g_header);
+    return g_header;
 }
 
 // The input buffer's `pixels` RGBA pixels (not premultiplied) as the words zod-tvq encode

@@ -193,9 +193,9 @@ const JOBS = {
   async encode(M, {id, file, factor}) {
     const picture = await decodePicture(file);
     const {width, height} = picture;
-    const header = M._zod_tvq_header(width, height);
-    if (!header) throw new Error(`a side is longer than ${M._zod_tvq_max_side()} pixels`);
-    const parts = [copyOut(M, header, 32)];
+    const refusal = M.UTF8ToString(M._zod_encode_refusal(width, height));
+    if (refusal) throw new Error(refusal);
+    const parts = [copyOut(M, M._zod_tvq_header(width, height), 32)];
     const rows = bandRows(4 * width, height);
     for (let y = 0; y < height; y += rows) {
       const count = Math.min(rows, height - y);
