@@ -66,7 +66,6 @@ function startCanvas(width, height, black) {
   canvas.width = width;
   canvas.height = height;
   const context = canvas.getContext('2d');
-  if (!context || canvas.width !== width) throw new Error(`${width} x ${height} pixels is more than this browser can show`);
   if (black) context.fillRect(0, 0, width, height); // the program's window, behind transparency
   return context;
 }

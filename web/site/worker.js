@@ -97,7 +97,6 @@ async function decodePicture(file, overBlack) {
   const {width, height} = bitmap;
   const canvas = new OffscreenCanvas(width, height);
   const context = canvas.getContext('2d', {willReadFrequently: true});
-  if (!context) throw new Error(`${width} x ${height} pixels is more than this browser can hold`);
   if (overBlack) context.fillRect(0, 0, width, height);
   context.drawImage(bitmap, 0, 0);
   bitmap.close();
@@ -136,12 +135,7 @@ const JOBS = {
 
   // What zod-tvq convert --factor F writes, or the picture on view for other files.
   async bmp(M, {id, file, factor}) {
-    let picture;
-    if (isTvq(file)) {
-      picture = openTvq(M, file);
-    } else {
-      picture = await decodePicture(file, true);
-    }
+    const picture = isTvq(file) ? openTvq(M, file) : await decodePicture(file, true);
     const {width, height} = picture;
     const header = M._zod_bmp_header(width, height);
     if (!header) throw new Error('too large for a BMP file');
@@ -160,7 +154,7 @@ const JOBS = {
       } else {
         pointer = M._zod_bmp_rows(first, count, factor);
       }
-      if (!pointer) throw unreadable();
+      if (!pointer) throw picture.rows ? new Error('out of memory') : unreadable();
       parts.push(copyOut(M, pointer, stride * count));
       postMessage({id, progress: (height - first) / height});
     }
@@ -176,14 +170,13 @@ const JOBS = {
     const {width, height} = openTvq(M, file);
     const canvas = new OffscreenCanvas(width, height);
     const context = canvas.getContext('2d');
-    if (!context) throw new Error(`${width} x ${height} pixels is more than this browser can hold`);
     const rows = bandRows(4 * width, height);
     for (let y = 0; y < height; y += rows) {
       const count = Math.min(rows, height - y);
       const pointer = M._zod_rgba_rows(y, count, factor);
       if (!pointer) throw unreadable();
       const pixels = new Uint8ClampedArray(M.HEAPU8.buffer, pointer, 4 * width * count);
-      context.putImageData(new ImageData(pixels.slice(), width, count), 0, y);
+      context.putImageData(new ImageData(pixels, width, count), 0, y);
       postMessage({id, progress: 0.5 * (y + count) / height});
     }
     return {blob: await canvas.convertToBlob({type: 'image/png'})};
