@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QImage image;
     const bool read = handler.read(&image);
 
-    const bool plausible = TvqCheckFile(extent, size) == TVQ_PLAUSIBLE;
+    const bool plausible = TvqCheckStart(data, size) == TVQ_PLAUSIBLE;
     const QSize out = asked.isValid() ? asked : QSize(extent.width, extent.height);
     FUZZ_CHECK(read == (plausible && !huge));
     if (!read)

@@ -22,11 +22,12 @@ bool StdioSize(void* context, uint64_t* bytes) {
     return end >= 0;
 }
 
-bool ReadSizeFields(const TvqSource& source, ImageExtent* extent) {
-    uint8_t header[kTvqSizeFieldsBytes];
-    const bool read = source.readAt(source.context, 0, header, sizeof header) == sizeof header;
-    *extent = read ? TvqExtentFromHeader(header) : ImageExtent{0, 0};
-    return read;
+// Up to the file's first `count` bytes (at most the size fields), and the extent they
+// give; how many came.
+size_t ReadStart(const TvqSource& source, uint8_t* start, size_t count, ImageExtent* extent) {
+    const size_t got = source.readAt(source.context, 0, start, count);
+    *extent = got == kTvqSizeFieldsBytes ? TvqExtentFromHeader(start) : ImageExtent{0, 0};
+    return got;
 }
 
 // How many bytes of pixel words the source holds, up to `wanted`. A source holding all of
@@ -57,18 +58,21 @@ TvqSource TvqStdioSource(FILE* file) {
 TvqVerdict TvqReadHead(const TvqSource& source, ImageExtent* extent, uint64_t* fileBytes) {
     *extent = ImageExtent{0, 0};
     *fileBytes = 0;
-    // Nothing past the stated length is asked for.
-    if (!source.size(source.context, fileBytes) || *fileBytes < kTvqSizeFieldsBytes ||
-        !ReadSizeFields(source, extent))
+    if (!source.size(source.context, fileBytes))
         return TVQ_TOO_SHORT;
-    return TvqCheckFile(*extent, *fileBytes);
+    uint8_t start[kTvqSizeFieldsBytes] = {};
+    // Nothing past the stated length is asked for; a source that holds less is judged by
+    // what it holds.
+    const size_t wanted = *fileBytes < sizeof start ? size_t(*fileBytes) : sizeof start;
+    const size_t got = ReadStart(source, start, wanted, extent);
+    return TvqCheckStart(start, got < wanted ? got : *fileBytes);
 }
 
 bool OpenTvqSource(const TvqSource& source, TvqFile* tvq) {
     *tvq = TvqFile{};
     uint64_t bytes = 0;
     ImageExtent extent{0, 0};
-    bool ok = ReadSizeFields(source, &extent) &&
+    bool ok = ReadStart(source, tvq->start, kTvqSizeFieldsBytes, &extent) == kTvqSizeFieldsBytes &&
               StoredPixelBytes(source, 2 * TvqImageWords(extent), &bytes);
     const uint64_t words = (bytes + 1) / 2;
     if (ok && words > 0 && words < TvqImageWords(extent)) {
@@ -119,7 +123,7 @@ void CloseTvqFile(TvqFile* tvq) {
 
 TvqVerdict TvqCheckOpenFile(const TvqFile& tvq) {
     // The file as far as it matters: the header and the pixel words it holds.
-    return TvqCheckFile(tvq.extent, kTvqPixelsOffset + tvq.pixelBytes);
+    return TvqCheckStart(tvq.start, kTvqPixelsOffset + tvq.pixelBytes);
 }
 
 const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t ahead) {

@@ -29,14 +29,16 @@ struct TvqSource {
 // below 2^31 (the largest image's last word), so a 32-bit long reaches it.
 TvqSource TvqStdioSource(FILE* file);
 
-// For a reader that streams: the size fields (read from offset 0, and nothing past the
-// length the source states) and that length, judged by the plausibility rule. TOO_SHORT,
-// with the extent (0, 0), when the size fields cannot be read or the length is unknown.
+// For a reader that streams: the file's first bytes up to the size fields (from offset 0,
+// and nothing past the length the source states) and that length, judged by the whole
+// plausibility rule (TvqCheckStart). The extent is (0, 0) when the size fields cannot be
+// read; the length unknown is TOO_SHORT.
 TvqVerdict TvqReadHead(const TvqSource& source, ImageExtent* extent, uint64_t* fileBytes);
 
 struct TvqFile {
     TvqSource source;
-    FILE* owned; // the stream OpenTvqFile or AdoptTvqFile closes
+    uint8_t start[kTvqSizeFieldsBytes]; // the file's first bytes, for the plausibility rule
+    FILE* owned;                        // the stream OpenTvqFile or AdoptTvqFile closes
     ImageExtent extent;
     uint64_t pixelBytes;  // bytes of pixel words the file holds, at most the image's
     uint64_t wordCount;   // the same in words, a lone last byte counting as one
