@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -130,6 +132,16 @@ TEST_F(SettingsTest, FailedDefaultOnAFullDiskLeavesNoEmptyFile) {
     ExpectBoxes({kReadBox, kCreateBox});
     EXPECT_FALSE(FileExists(settings.File()));
     EXPECT_EQ(zod::test::CountFilesIn(dir.path() + "/config/zod-edozuv"), 0);
+}
+
+// The tools read the file at every image, on any thread (the module's threads test): a
+// named pipe there gives the default at once, never waiting for a writer.
+TEST(SavedFactorTest, ANamedPipeGivesTheDefaultWithoutWaiting) {
+    zod::test::TempDir dir;
+    zod::test::SettingsFolder settings(dir.path());
+    std::filesystem::create_directories(dir.path() + "/zod-edozuv");
+    ASSERT_EQ(mkfifo(settings.File().c_str(), 0600), 0);
+    EXPECT_EQ(SavedFactorOrDefault(), kDefaultAmplificationFactor);
 }
 
 TEST(SettingsLocationTest, FollowsTheBaseDirectoryConvention) {
