@@ -47,7 +47,7 @@ size_t ReadAt(void* context, uint64_t offset, uint8_t* into, size_t count) {
         if (SUCCEEDED(s->stream->Seek(move, STREAM_SEEK_CUR, nullptr))) {
             s->position = offset;
         } else {
-            uint8_t skipped[4096];
+            uint8_t skipped[16 * 1024];
             while (s->position < offset) {
                 const ULONG size = ULONG(std::min<uint64_t>(offset - s->position, sizeof skipped));
                 if (ReadUpTo(s, skipped, size) < size)
