@@ -35,7 +35,8 @@ bool EncodePicture(const std::string& input, const std::string& output,
         *reason = output + " exists; --force replaces it";
         return false;
     }
-    std::unique_ptr<PictureInput> picture = OpenPicture(input, kTvqMaxSide, reason);
+    std::unique_ptr<PictureInput> picture =
+        OpenPicture(input, {kTvqMaxSide, settings.maxPixels}, reason);
     if (!picture)
         return false;
     const ImageExtent extent = picture->Extent();

@@ -1,0 +1,223 @@
+// Every format but PNG, through the system's gdk-pixbuf loaders, which hold the whole
+// picture. The loader is chosen here, by the formats' own signatures, so that the ones
+// that cannot be bounded are refused before they see a byte; a picture beyond the limits
+// is refused when its size is known, before its pixels are allocated; one cut short is
+// refused however its loader takes it.
+#define GDK_PIXBUF_ENABLE_BACKEND // a format's signature, to tell the format as the library does
+#include "zod-tvq/jpeg_end.h"
+#include "zod-tvq/picture_source.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace zod::cli {
+
+namespace {
+
+// As much of the start as the library looks at to tell a format.
+constexpr size_t kSniffBytes = 1024;
+
+// Formats whose loaders no limit here bounds: a drawing's memory and time follow what it
+// draws, not its size; the X11 text icons are copied whole into temporary files, which
+// a killed process leaves behind.
+struct Refused {
+    const char* format;
+    const char* why;
+};
+constexpr Refused kRefused[] = {
+    {"svg", "SVG drawings are not read: drawing one may take memory and time its size does "
+            "not bound"},
+    {"xpm", "XPM icons are not read: the system's reader copies them into temporary files"},
+    {"xbm", "XBM icons are not read: the system's reader copies them into temporary files"},
+};
+
+// How well `pattern` (a prefix whose mask says, byte by byte: ' ' equal, '!' different,
+// 'x' any, 'z' zero, 'n' not zero; '*' first: anywhere, not only at the start) matches.
+bool Matches(const GdkPixbufModulePattern& pattern, const uint8_t* bytes, size_t size) {
+    const char* prefix = pattern.prefix;
+    const char* mask = pattern.mask && pattern.mask[0] ? pattern.mask : nullptr;
+    const bool anywhere = mask && mask[0] == '*';
+    if (anywhere)
+        ++prefix, ++mask;
+    const size_t length = strlen(prefix);
+    for (size_t at = 0; at + length <= size; ++at) {
+        size_t i = 0;
+        for (; i < length; ++i) {
+            const uint8_t want = uint8_t(prefix[i]), got = bytes[at + i];
+            const char how = mask ? mask[i] : ' ';
+            if ((how == ' ' && got != want) || (how == '!' && got == want) ||
+                (how == 'z' && got != 0) || (how == 'n' && got == 0))
+                break;
+        }
+        if (i == length)
+            return true;
+        if (!anywhere)
+            break;
+    }
+    return false;
+}
+
+// The format the library would take `bytes` for: the one whose first matching pattern
+// is the most relevant, the first of equals.
+GdkPixbufFormat* FormatOf(const uint8_t* bytes, size_t size) {
+    GSList* formats = gdk_pixbuf_get_formats();
+    GdkPixbufFormat* best = nullptr;
+    int bestScore = 0;
+    for (GSList* item = formats; item && bestScore < 100; item = item->next) {
+        auto* format = static_cast<GdkPixbufFormat*>(item->data);
+        if (gdk_pixbuf_format_is_disabled(format) || !format->signature)
+            continue;
+        for (const GdkPixbufModulePattern* p = format->signature; p->prefix; ++p) {
+            if (!Matches(*p, bytes, size))
+                continue;
+            if (p->relevance > bestScore) {
+                bestScore = p->relevance;
+                best = format;
+            }
+            break;
+        }
+    }
+    g_slist_free(formats);
+    return best;
+}
+
+class PixbufInput final : public PictureInput {
+  public:
+    ~PixbufInput() override {
+        if (pixbuf_)
+            g_object_unref(pixbuf_);
+    }
+
+    bool Open(PictureSource& source, const PictureLimits& limits, std::string* reason) {
+        // A loader's warnings (a picture it finds odd, or a failure it did not explain) would
+        // add lines to the one that names the input; what matters reaches us as its error.
+        static const guint quiet = g_log_set_handler(
+            "GdkPixbuf", GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE),
+            [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        (void)quiet;
+        std::vector<uint8_t> chunk(1 << 16);
+        size_t got = source.Read(chunk.data(), chunk.size());
+        GdkPixbufFormat* format = FormatOf(chunk.data(), std::min(got, kSniffBytes));
+        gchar* formatName = format ? gdk_pixbuf_format_get_name(format) : nullptr;
+        const std::string name = formatName ? formatName : "";
+        g_free(formatName);
+        for (const Refused& refused : kRefused)
+            if (name == refused.format) {
+                *reason = refused.why;
+                return false;
+            }
+        GError* error = nullptr;
+        GdkPixbufLoader* loader =
+            format ? gdk_pixbuf_loader_new_with_type(name.c_str(), &error) : nullptr;
+        if (!loader) {
+            *reason = ferror(source.file) ? std::string("cannot read: ") + strerror(errno)
+                                          : "not a picture this system can read";
+            if (error)
+                g_error_free(error);
+            return false;
+        }
+        Watch watch{limits, {}, {}, 0};
+        g_signal_connect(loader, "size-prepared", G_CALLBACK(OnSize), &watch);
+        g_signal_connect(loader, "area-updated", G_CALLBACK(OnArea), &watch);
+        const bool jpeg = name == "jpeg";
+        JpegEnd end;
+        bool ok = true;
+        while (ok && got > 0 && watch.refusal.empty() && !end.Reached()) {
+            if (jpeg)
+                end.Feed(chunk.data(), got);
+            ok = gdk_pixbuf_loader_write(loader, chunk.data(), got, &error);
+            got = source.Read(chunk.data(), chunk.size());
+        }
+        // Closing after a failure only tidies up: its own error says nothing new.
+        GError* closing = nullptr;
+        ok = gdk_pixbuf_loader_close(loader, ok ? &error : &closing) && ok;
+        if (closing)
+            g_error_free(closing);
+        // Frames of an animation need not cover the picture; other loaders update every row
+        // they decode, and a JPEG's rows are all updated even when cut short.
+        const bool animation = name == "gif" || name == "ani";
+        const bool whole = jpeg ? end.Reached() : animation || watch.rows == watch.covered.size();
+        if (source.overLimit)
+            *reason = PictureBytesRefusal(limits.maxPixels);
+        else if (!watch.refusal.empty())
+            *reason = watch.refusal;
+        else if (ferror(source.file))
+            *reason = std::string("cannot read: ") + strerror(errno);
+        else if (!ok)
+            *reason = error ? error->message : "not a picture this system can read";
+        else if (!whole || !gdk_pixbuf_loader_get_pixbuf(loader))
+            *reason = "the file ends before the picture does";
+        else // only now: a GIF's first frame is laid out on its whole screen here
+            pixbuf_ = gdk_pixbuf_apply_embedded_orientation(gdk_pixbuf_loader_get_pixbuf(loader));
+        if (error)
+            g_error_free(error);
+        g_object_unref(loader);
+        return pixbuf_ && Check(limits, reason);
+    }
+
+    bool ReadRows(uint8_t* rows, int32_t count) override {
+        const size_t rowBytes = size_t(channels_) * size_t(extent_.width);
+        const int stride = gdk_pixbuf_get_rowstride(pixbuf_);
+        const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf_);
+        for (int32_t i = 0; i < count; ++i, ++row_, rows += rowBytes)
+            memcpy(rows, pixels + size_t(row_) * size_t(stride), rowBytes);
+        return true;
+    }
+
+  private:
+    // The size as the loader announces it, and which rows it has decoded since.
+    struct Watch {
+        PictureLimits limits;
+        std::string refusal;
+        std::vector<bool> covered;
+        size_t rows;
+    };
+    static void OnSize(GdkPixbufLoader* loader, int width, int height, gpointer user) {
+        auto& watch = *static_cast<Watch*>(user);
+        if (!watch.covered.empty() || !watch.refusal.empty())
+            return; // some loaders announce it again
+        watch.refusal = PictureSizeRefusal(uint64_t(std::max(width, 0)),
+                                           uint64_t(std::max(height, 0)), watch.limits);
+        if (watch.refusal.empty())
+            watch.covered.assign(size_t(std::max(height, 0)), false);
+        else // no pixels: loaders take a size of 0 as "stop, allocate nothing"
+            gdk_pixbuf_loader_set_size(loader, 0, 0);
+    }
+    static void OnArea(GdkPixbufLoader*, int, int y, int, int height, gpointer user) {
+        auto& watch = *static_cast<Watch*>(user);
+        const size_t end = std::min(watch.covered.size(), size_t(std::max(y + height, 0)));
+        for (size_t row = size_t(std::max(y, 0)); row < end; ++row)
+            if (!watch.covered[row]) {
+                watch.covered[row] = true;
+                ++watch.rows;
+            }
+    }
+
+    bool Check(const PictureLimits& limits, std::string* reason) {
+        extent_ = {gdk_pixbuf_get_width(pixbuf_), gdk_pixbuf_get_height(pixbuf_)};
+        channels_ = gdk_pixbuf_get_n_channels(pixbuf_);
+        // Turned by its orientation, or from a loader that announced no size.
+        *reason = PictureSizeRefusal(uint64_t(extent_.width), uint64_t(extent_.height), limits);
+        if (reason->empty() && (gdk_pixbuf_get_bits_per_sample(pixbuf_) != 8 || channels_ < 3))
+            *reason = "a pixel layout other than 8-bit RGB or RGBA";
+        return reason->empty();
+    }
+
+    GdkPixbuf* pixbuf_ = nullptr;
+    int32_t row_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<PictureInput> OpenThroughPixbuf(PictureSource& source, const PictureLimits& limits,
+                                                std::string* reason) {
+    auto picture = std::make_unique<PixbufInput>();
+    if (!picture->Open(source, limits, reason))
+        return nullptr;
+    return picture;
+}
+
+} // namespace zod::cli
