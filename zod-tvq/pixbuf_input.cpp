@@ -148,10 +148,13 @@ class PixbufInput final : public PictureInput {
             *reason = std::string("cannot read: ") + strerror(errno);
         else if (!ok)
             *reason = error ? error->message : "not a picture this system can read";
-        else if (!whole || !gdk_pixbuf_loader_get_pixbuf(loader))
+        else if (!whole)
             *reason = "the file ends before the picture does";
-        else // only now: a GIF's first frame is laid out on its whole screen here
-            pixbuf_ = gdk_pixbuf_apply_embedded_orientation(gdk_pixbuf_loader_get_pixbuf(loader));
+        // Only now: a GIF's first frame is laid out on its whole screen here.
+        else if (GdkPixbuf* loaded = gdk_pixbuf_loader_get_pixbuf(loader))
+            pixbuf_ = gdk_pixbuf_apply_embedded_orientation(loaded); // a new reference
+        else
+            *reason = "not a picture this system can read";
         if (error)
             g_error_free(error);
         g_object_unref(loader);

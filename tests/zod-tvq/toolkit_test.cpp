@@ -114,6 +114,14 @@ TEST_F(Toolkit, EncodeReadsOtherFormatsAndRefusesWhatTvqCannotHold) {
               std::vector<uint16_t>({0xFFDF, 0, 0}));
     ASSERT_EQ(Run("zod-tvq encode a.png").status, 0);
     EXPECT_EQ(Read("a.tvq"), TvqBytes(2, 1, {16 << 11, 31 << 6}));
+    // Interlaced pictures, whose rows come pass by pass, give the same words.
+    for (const int channels : {3, 4}) {
+        const std::vector<uint8_t> pixels = RandomBytes(size_t(37 * 19 * channels), 5);
+        Put("plain.png", PngBytes(37, 19, channels, pixels));
+        Put("passes.png", PngBytes(37, 19, channels, pixels, true));
+        ASSERT_EQ(Run("zod-tvq encode --force plain.png passes.png").status, 0);
+        EXPECT_TRUE(Read("plain.tvq") == Read("passes.tvq")) << channels;
+    }
 }
 
 // The one rule refuses the same files in convert and info, in the same words.
