@@ -1,9 +1,8 @@
 // Every format but PNG, through the system's gdk-pixbuf loaders, which hold the whole
-// picture. The loader is chosen here, by the formats' own signatures, so that the ones
+// picture. The loader is chosen here, as the library would choose it, so that the ones
 // that cannot be bounded are refused before they see a byte; a picture beyond the limits
 // is refused when its size is known, before its pixels are allocated; one cut short is
 // refused however its loader takes it.
-#define GDK_PIXBUF_ENABLE_BACKEND // a format's signature, to tell the format as the library does
 #include "zod-tvq/jpeg_end.h"
 #include "zod-tvq/picture_source.h"
 
@@ -34,54 +33,27 @@ constexpr Refused kRefused[] = {
     {"xbm", "XBM icons are not read: the system's reader copies them into temporary files"},
 };
 
-// How well `pattern` (a prefix whose mask says, byte by byte: ' ' equal, '!' different,
-// 'x' any, 'z' zero, 'n' not zero; '*' first: anywhere, not only at the start) matches.
-bool Matches(const GdkPixbufModulePattern& pattern, const uint8_t* bytes, size_t size) {
-    const char* prefix = pattern.prefix;
-    const char* mask = pattern.mask && pattern.mask[0] ? pattern.mask : nullptr;
-    const bool anywhere = mask && mask[0] == '*';
-    if (anywhere)
-        ++prefix, ++mask;
-    const size_t length = strlen(prefix);
-    for (size_t at = 0; at + length <= size; ++at) {
-        size_t i = 0;
-        for (; i < length; ++i) {
-            const uint8_t want = uint8_t(prefix[i]), got = bytes[at + i];
-            const char how = mask ? mask[i] : ' ';
-            if ((how == ' ' && got != want) || (how == '!' && got == want) ||
-                (how == 'z' && got != 0) || (how == 'n' && got == 0))
-                break;
-        }
-        if (i == length)
-            return true;
-        if (!anywhere)
-            break;
-    }
-    return false;
-}
-
-// The format the library would take `bytes` for: the one whose first matching pattern
-// is the most relevant, the first of equals.
+// The format the library would take `bytes` for: the one that reads the content type the
+// system's MIME database sees in them.
 GdkPixbufFormat* FormatOf(const uint8_t* bytes, size_t size) {
+    gchar* type = g_content_type_guess(nullptr, bytes, size, nullptr);
     GSList* formats = gdk_pixbuf_get_formats();
-    GdkPixbufFormat* best = nullptr;
-    int bestScore = 0;
-    for (GSList* item = formats; item && bestScore < 100; item = item->next) {
+    GdkPixbufFormat* found = nullptr;
+    for (GSList* item = formats; item && !found; item = item->next) {
         auto* format = static_cast<GdkPixbufFormat*>(item->data);
-        if (gdk_pixbuf_format_is_disabled(format) || !format->signature)
-            continue;
-        for (const GdkPixbufModulePattern* p = format->signature; p->prefix; ++p) {
-            if (!Matches(*p, bytes, size))
-                continue;
-            if (p->relevance > bestScore) {
-                bestScore = p->relevance;
-                best = format;
-            }
-            break;
+        gchar** mimes = gdk_pixbuf_format_get_mime_types(format);
+        for (gchar** mime = mimes; mime && *mime && !found; ++mime) {
+            gchar* candidate = g_content_type_from_mime_type(*mime);
+            if (candidate && g_content_type_equals(candidate, type) &&
+                !gdk_pixbuf_format_is_disabled(format))
+                found = format;
+            g_free(candidate);
         }
+        g_strfreev(mimes);
     }
     g_slist_free(formats);
-    return best;
+    g_free(type);
+    return found;
 }
 
 class PixbufInput final : public PictureInput {
