@@ -8,9 +8,9 @@ BUILD_PACKAGES+=(libxext-dev)
 # The gdk-pixbuf loader module's tests run the thumbnailer (libgdk-pixbuf2.0-bin) on TVQ
 # files known by a MIME database of their own (shared-mime-info).
 BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
-# The converter parses options with CLI11, reads and writes PNG files with libspng, and its
-# manual page is made from its --help by help2man.
-BUILD_PACKAGES+=(libcli11-dev libspng-dev help2man)
+# The converter parses options with CLI11 and reads and writes PNG files with libspng; the
+# manual pages' test reads them with man, as lintian does.
+BUILD_PACKAGES+=(libcli11-dev libspng-dev man-db)
 # The Qt image plugin (Qt 5 Gui; its tests' small viewer uses Widgets).
 BUILD_PACKAGES+=(qtbase5-dev)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen

@@ -1,16 +1,15 @@
 // The limits every picture reader applies, on both systems, in the same words.
 #include "zod-tvq/picture_input.h"
 
+#include "zod-tvq/verdict.h"
+
 namespace zod::cli {
 
 std::string PictureSizeRefusal(uint64_t width, uint64_t height, const PictureLimits& limits) {
-    const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width > uint64_t(limits.maxSide) || height > uint64_t(limits.maxSide))
-        return size + " pixels: TVQ holds at most " + std::to_string(limits.maxSide) + " on a side";
-    if (width * height > limits.maxPixels)
-        return size + " is " + std::to_string(width * height) + " pixels, more than the limit of " +
-               std::to_string(limits.maxPixels) + " (--max-pixels)";
-    return "";
+        return std::to_string(width) + " x " + std::to_string(height) +
+               " pixels: TVQ holds at most " + std::to_string(limits.maxSide) + " on a side";
+    return PictureRefusal({int32_t(width), int32_t(height)}, limits.maxPixels);
 }
 
 uint64_t PictureByteLimit(uint64_t maxPixels) {
@@ -20,8 +19,8 @@ uint64_t PictureByteLimit(uint64_t maxPixels) {
 
 std::string PictureBytesRefusal(uint64_t maxPixels) {
     return "more than " + std::to_string(PictureByteLimit(maxPixels)) +
-           " bytes, more than any picture within the limit of " + std::to_string(maxPixels) +
-           " pixels takes (--max-pixels)";
+           " bytes, more than any picture --max-pixels allows (" + std::to_string(maxPixels) +
+           ") takes";
 }
 
 } // namespace zod::cli

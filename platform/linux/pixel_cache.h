@@ -7,9 +7,8 @@
 namespace zod {
 
 // Images are drawn pixel by pixel, so drawing must cost little more than storing the
-// pixel (see set_pixel.cpp): a check of a generation here cost a fifth more per pixel.
-// So the copy is dropped instead, by ChangeDc, the only way to a context that can be
-// changed, and by every removal of a handle.
+// pixel. The copy is dropped by ChangeDc, the only way to a context that can be changed,
+// and by every removal of a handle (docs/decisions.md, 1).
 struct PixelCache {
     const void* handle;
     uint32_t* clipStart; // the pixel at the clip box's top-left corner

@@ -111,7 +111,8 @@ TEST_F(HostilePictures, AreRefusedOrReadInBoundedMemoryAndTheBatchGoesOn) {
         std::string bytes;
         const char* says; // on standard error; nullptr: encoded
     } cases[] = {
-        {"interlaced.png", Png(32767, 32767, true, "", Deflate("")), "(--max-pixels)"},
+        {"interlaced.png", Png(32767, 32767, true, "", Deflate("")),
+         "larger than --max-pixels allows"},
         {"interlaced-cut.png", Png(16000, 16000, true, "", Deflate(std::string(99, 0))), "PNG"},
         {"text.png", Png(10, 10, false, texts, Deflate(rows)), nullptr},
         {"profile.png",
@@ -120,11 +121,11 @@ TEST_F(HostilePictures, AreRefusedOrReadInBoundedMemoryAndTheBatchGoesOn) {
         {"damaged.png", damaged, "checksum"},
         {"screen.gif",
          Bytes("GIF89a\xFF\x7F\xFF\x7F\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\1\0\1\0\0\2\2D\1\0;"),
-         "(--max-pixels)"},
+         "larger than --max-pixels allows"},
         {"claim.ppm", "P6\n16000 16000\n255\n" + std::string(300, '\x80'),
          "the file ends before the picture does"},
         {"cut.jpg", jpeg.substr(0, jpeg.size() / 2), "the file ends before the picture does"},
-        {"huge.jpg", huge, "(--max-pixels)"},
+        {"huge.jpg", huge, "larger than --max-pixels allows"},
         {"big.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"20000\" height=\"20000\"/>",
          "SVG drawings are not read"},
         {"icon.xpm",
