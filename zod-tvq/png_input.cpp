@@ -67,8 +67,11 @@ class ChunkSkipper {
             const uint32_t length = uint32_t(header_[0]) << 24 | uint32_t(header_[1]) << 16 |
                                     uint32_t(header_[2]) << 8 | header_[3];
             passing_ = uint64_t(length) + 4; // and its CRC
-            if (length > INT32_MAX || !Unused(header_ + 4))
+            // The first chunk always goes on, for libspng to find whether it is the header.
+            if (length > INT32_MAX || !Unused(header_ + 4) || first_) {
+                first_ = false;
                 return true;
+            }
             uint8_t skipped[4096];
             while (passing_ > 0) {
                 const size_t n =
@@ -84,6 +87,7 @@ class ChunkSkipper {
     uint8_t header_[8] = {};
     size_t headerSize_ = 0, headerUsed_ = 0;
     uint64_t passing_ = 8; // the signature, read by libspng first
+    bool first_ = true;
 };
 
 // Where each of the seven interlace passes puts its first pixel of a row, and the step.

@@ -106,6 +106,8 @@ TEST_F(HostilePictures, AreRefusedOrReadInBoundedMemoryAndTheBatchGoesOn) {
     // IDAT's length and type, zlib's header and the stored block's.
     std::string damaged = Png(10, 10, false, "", Deflate(rows, 1, 0));
     damaged[8 + 25 + 8 + 2 + 5 + 10] ^= 0x40;
+    std::string late = Png(10, 10, false, "", Deflate(rows)); // a chunk before the header
+    late.insert(8, Chunk("tEXt", "k"));
     const struct {
         const char* name;
         std::string bytes;
@@ -119,6 +121,7 @@ TEST_F(HostilePictures, AreRefusedOrReadInBoundedMemoryAndTheBatchGoesOn) {
          Png(10, 10, false, Chunk("iCCP", "icc" + none + Deflate(megabyte, 512)), Deflate(rows)),
          nullptr},
         {"damaged.png", damaged, "checksum"},
+        {"late.png", late, "PNG"},
         {"screen.gif",
          Bytes("GIF89a\xFF\x7F\xFF\x7F\x80\0\0\0\0\0\xFF\xFF\xFF,\0\0\0\0\1\0\1\0\0\2\2D\1\0;"),
          "larger than --max-pixels allows"},
