@@ -143,7 +143,7 @@ TEST_F(HostilePictures, AreRefusedOrReadInBoundedMemoryAndTheBatchGoesOn) {
         SCOPED_TRACE(c.name);
         Put(c.name, c.bytes);
         const Result result =
-            Run(Capped(1024) + "TMPDIR=" + temporary +
+            Run(Capped(2048) + "TMPDIR=" + temporary +
                 " zod-tvq encode -q --no-sync --force -o out/ " + c.name + " good.bmp");
         const std::string output = work + "/out/" + c.name;
         EXPECT_EQ(FileExists(output.substr(0, output.rfind('.')) + ".tvq"), !c.says);
