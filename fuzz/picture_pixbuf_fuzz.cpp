@@ -17,7 +17,7 @@
 namespace {
 
 // Small, so that each run is quick; the code is the same for larger pictures.
-constexpr zod::cli::PictureLimits kLimits{32767, uint64_t(1) << 16};
+constexpr zod::cli::PictureLimits kLimits{uint64_t(1) << 16};
 
 // The loaders' temporary files go here, where the check can see them.
 std::string temporary;

@@ -15,7 +15,7 @@
 namespace {
 
 // Small, so that each run is quick; the code is the same for larger pictures.
-constexpr zod::cli::PictureLimits kLimits{32767, uint64_t(1) << 16};
+constexpr zod::cli::PictureLimits kLimits{uint64_t(1) << 16};
 
 // The picture as libspng decodes it in one call, or nothing when it cannot.
 std::vector<uint8_t> Reference(const std::string& png, int channels) {

@@ -37,12 +37,10 @@ bool EncodePicture(const std::string& input, const std::string& output,
         return false;
     }
     std::unique_ptr<PictureInput> picture =
-        OpenPicture(input, {kTvqMaxSide, settings.maxPixels}, reason);
+        OpenPicture(input, {settings.maxPixels}, reason);
     if (!picture)
         return false;
     const ImageExtent extent = picture->Extent();
-    if (!(*reason = PictureRefusal(extent, settings.maxPixels)).empty())
-        return false;
     const int channels = picture->Channels();
     const size_t width = size_t(extent.width);
     const int32_t bandRows =

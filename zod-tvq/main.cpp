@@ -137,7 +137,8 @@ int zod::cli::RunZodTvq(int argc, char** argv) {
 
     CLI::App* encode = app.add_subcommand(
         "encode",
-        "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any format gdk-pixbuf reads) as TVQ");
+        "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any other format gdk-pixbuf reads "
+        "but SVG, XPM and XBM) as TVQ");
     options.factor = 8;
     AddFactorOptions(encode, options, &level,
                      "Colour amplification the file is made for (default 8, Level 5: the "

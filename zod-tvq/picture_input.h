@@ -25,13 +25,14 @@ class PictureInput {
     std::string error_;
 };
 
-// What a picture may be: each side at most `maxSide`, at most `maxPixels` in all.
+// What a picture may be: at most `maxPixels` in all, each side at most what a TVQ header
+// holds (kTvqMaxSide).
 struct PictureLimits {
-    int32_t maxSide;
     uint64_t maxPixels;
 };
 
-// Why a picture of `width` x `height` is refused, or empty when it is within the limits.
+// Why a picture of `width` x `height` is refused, in the core's words (TvqPictureText), or
+// empty when it is within the limits.
 std::string PictureSizeRefusal(uint64_t width, uint64_t height, const PictureLimits& limits);
 
 // The most bytes read from one input: what an uncompressed picture of `maxPixels` takes

@@ -1,15 +1,14 @@
 // The limits every picture reader applies, on both systems, in the same words.
 #include "zod-tvq/picture_input.h"
 
-#include "zod-tvq/verdict.h"
+#include "formats/core/tvq_plausible.h"
 
 namespace zod::cli {
 
 std::string PictureSizeRefusal(uint64_t width, uint64_t height, const PictureLimits& limits) {
-    if (width > uint64_t(limits.maxSide) || height > uint64_t(limits.maxSide))
-        return std::to_string(width) + " x " + std::to_string(height) +
-               " pixels: TVQ holds at most " + std::to_string(limits.maxSide) + " on a side";
-    return PictureRefusal({int32_t(width), int32_t(height)}, limits.maxPixels);
+    char text[kTvqVerdictTextCapacity];
+    TvqPictureText(width, height, limits.maxPixels, text, sizeof text);
+    return text;
 }
 
 uint64_t PictureByteLimit(uint64_t maxPixels) {
