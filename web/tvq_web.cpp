@@ -228,12 +228,7 @@ EMSCRIPTEN_KEEPALIVE uint8_t* zod_bmp_rows_from_rgba(int32_t width, int32_t coun
 // Why zod-tvq encode would refuse a picture of width x height, empty when it would not: a
 // side longer than a TVQ header holds, or more pixels than its default limit.
 EMSCRIPTEN_KEEPALIVE const char* zod_encode_refusal(int32_t width, int32_t height) {
-    g_refusal[0] = '\0';
-    if (width > kTvqMaxSide || height > kTvqMaxSide)
-        snprintf(g_refusal, sizeof g_refusal, "%d x %d pixels: TVQ holds at most %d on a side",
-                 int(width), int(height), int(kTvqMaxSide));
-    else if (!TvqWithinLimit({width, height}, kTvqMaxPixels))
-        TvqLimitText({width, height}, kTvqMaxPixels, g_refusal, sizeof g_refusal);
+    TvqPictureText(uint64_t(width), uint64_t(height), kTvqMaxPixels, g_refusal, sizeof g_refusal);
     return g_refusal;
 }
 
