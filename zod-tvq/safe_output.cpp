@@ -90,10 +90,7 @@ bool SafeOutput::Fail(const std::string& what) {
 }
 
 bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>* inputs) {
-    Abandon();
-    target_ = target;
-    inputs_ = inputs;
-    if (Refused())
+    if (!Start(target, inputs))
         return false;
     const std::string folder = Folder(target);
     // The file is linked through /proc, which unprivileged processes may do.

@@ -65,7 +65,10 @@ class SafeOutput {
 
   private:
     bool Fail(const std::string& what);
-    bool Refused();
+    // Forgets any earlier file and takes `target`; false, with the reason, when OutputRefusal
+    // refuses it.
+    bool Start(const std::string& target, const std::vector<FileIdentity>* inputs);
+    bool Refused(); // what OutputRefusal says of the target now, as the error
     bool LinkInto(const std::string& name);
 
     bool unnamed_;

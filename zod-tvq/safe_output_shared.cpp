@@ -19,6 +19,13 @@ SafeOutput::~SafeOutput() {
     Abandon();
 }
 
+bool SafeOutput::Start(const std::string& target, const std::vector<FileIdentity>* inputs) {
+    Abandon();
+    target_ = target;
+    inputs_ = inputs;
+    return !Refused();
+}
+
 bool SafeOutput::Refused() {
     static const std::vector<FileIdentity> none;
     const std::string refusal = OutputRefusal(target_, inputs_ ? *inputs_ : none);

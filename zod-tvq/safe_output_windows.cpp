@@ -109,10 +109,7 @@ bool SafeOutput::Fail(const std::string& what) {
 }
 
 bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>* inputs) {
-    Abandon();
-    target_ = target;
-    inputs_ = inputs;
-    if (Refused())
+    if (!Start(target, inputs))
         return false;
     if (IsReadOnly(Wide(target))) {
         error_ = target + " is read-only";
