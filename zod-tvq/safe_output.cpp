@@ -206,16 +206,13 @@ bool SafeOutput::Commit(bool replace, bool sync) {
     return true;
 }
 
-void SafeOutput::Abandon() {
-    if (fd_ >= 0 && !attached_)
-        close(fd_);
-    attached_ = false;
-    fd_ = -1;
-    if (!temporary_.empty()) {
-        unlink(temporary_.c_str());
-        pendingSet = 0;
-        temporary_.clear();
-    }
+void SafeOutput::CloseFile(int fd) {
+    close(fd);
+}
+
+void SafeOutput::RemoveTemporary(const std::string& name) {
+    unlink(name.c_str());
+    pendingSet = 0;
 }
 
 void InstallOutputSignalHandlers() {

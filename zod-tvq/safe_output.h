@@ -69,6 +69,10 @@ class SafeOutput {
     // refuses it.
     bool Start(const std::string& target, const std::vector<FileIdentity>* inputs);
     bool Refused(); // what OutputRefusal says of the target now, as the error
+    // Each system's own: closing the file, and removing a named temporary file, which a
+    // signal then no longer needs to.
+    static void CloseFile(int fd);
+    static void RemoveTemporary(const std::string& name);
     bool LinkInto(const std::string& name);
 
     bool unnamed_;

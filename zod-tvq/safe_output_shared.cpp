@@ -19,6 +19,17 @@ SafeOutput::~SafeOutput() {
     Abandon();
 }
 
+void SafeOutput::Abandon() {
+    if (fd_ >= 0 && !attached_)
+        CloseFile(fd_);
+    attached_ = false;
+    fd_ = -1;
+    if (!temporary_.empty()) {
+        RemoveTemporary(temporary_);
+        temporary_.clear();
+    }
+}
+
 bool SafeOutput::Start(const std::string& target, const std::vector<FileIdentity>* inputs) {
     Abandon();
     target_ = target;

@@ -237,16 +237,13 @@ bool SafeOutput::Commit(bool replace, bool sync) {
     return true;
 }
 
-void SafeOutput::Abandon() {
-    if (fd_ >= 0 && !attached_)
-        _close(fd_);
-    attached_ = false;
-    fd_ = -1;
-    if (!temporary_.empty()) {
-        DeleteFileW(Wide(temporary_).c_str());
-        InterlockedExchange(&pendingSet, 0);
-        temporary_.clear();
-    }
+void SafeOutput::CloseFile(int fd) {
+    _close(fd);
+}
+
+void SafeOutput::RemoveTemporary(const std::string& name) {
+    DeleteFileW(Wide(name).c_str());
+    InterlockedExchange(&pendingSet, 0);
 }
 
 void InstallOutputSignalHandlers() {
