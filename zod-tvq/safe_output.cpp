@@ -114,13 +114,6 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
     return Fail("cannot create a file in " + Printable(folder));
 }
 
-void SafeOutput::Attach(int fd) {
-    Abandon();
-    target_ = "the output";
-    fd_ = fd;
-    attached_ = true;
-}
-
 bool SafeOutput::AttachStandardOutput() {
     Attach(STDOUT_FILENO);
     target_ = "standard output";

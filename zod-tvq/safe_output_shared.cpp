@@ -30,6 +30,13 @@ void SafeOutput::Abandon() {
     }
 }
 
+void SafeOutput::Attach(int fd) {
+    Abandon();
+    target_ = "the output";
+    fd_ = fd;
+    attached_ = true;
+}
+
 bool SafeOutput::Start(const std::string& target, const std::vector<FileIdentity>* inputs) {
     Abandon();
     target_ = target;

@@ -144,13 +144,6 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
     return Fail("cannot create a file in " + folder.string());
 }
 
-void SafeOutput::Attach(int fd) {
-    Abandon();
-    target_ = "the output";
-    fd_ = fd;
-    attached_ = true;
-}
-
 bool SafeOutput::AttachStandardOutput() {
     Attach(_fileno(stdout));
     target_ = "standard output";
