@@ -3,7 +3,7 @@
 // The input follows a PNG signature, given. Checked: a picture it accepts is within the
 // limits, reads whole in bands of one to three rows, and is exactly what libspng decodes
 // from the same bytes in one call; a refusal, and a failed read, say why.
-#include "fuzz/fuzz_support.h"
+#include "fuzz/picture_checks.h"
 #include "zod-tvq/picture_input.h"
 
 #include <spng.h>
@@ -42,14 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         zod::fuzz::InputFile(reinterpret_cast<const uint8_t*>(png.data()), png.size());
     std::string reason;
     auto picture = zod::cli::OpenPicture(path, kLimits, &reason);
-    if (!picture) {
-        FUZZ_CHECK(!reason.empty());
+    if (!zod::fuzz::CheckOpenedPicture(picture.get(), reason, kLimits))
         return 0;
-    }
     const ImageExtent extent = picture->Extent();
     const int channels = picture->Channels();
-    FUZZ_CHECK(extent.width >= 1 && extent.height >= 1 && (channels == 3 || channels == 4));
-    FUZZ_CHECK(uint64_t(extent.width) * uint64_t(extent.height) <= kLimits.maxPixels);
     const size_t rowBytes = size_t(extent.width) * size_t(channels);
     std::vector<uint8_t> rows(rowBytes * size_t(extent.height));
     for (int32_t done = 0, count = 1; done < extent.height; done += count) {
