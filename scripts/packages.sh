@@ -20,6 +20,10 @@ BUILD_PACKAGES+=(qtbase5-dev)
 # of its prefix, asks gio what type a .tvq file has and `file` what size the icons are.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 openbox
                    desktop-file-utils shared-mime-info libglib2.0-bin file)
+# The Debian package test: lintian, dpkg-shlibdeps (dpkg-dev) for the packages' dependencies,
+# man, and xdg-mime, which asks the MIME database through mimetype (libfile-mimeinfo-perl)
+# when no desktop is running.
+DEB_TEST_PACKAGES=(lintian dpkg-dev man-db xdg-utils libfile-mimeinfo-perl)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads
@@ -31,3 +35,7 @@ WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googl
 WINDOWS_TEST_PACKAGES+=(nsis)
 # bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
 BENCH_PACKAGES=(libxtst-dev libxdamage-dev)
+# The web page: emscripten builds it (python3 serves it in scripts/web.sh); its tests drive
+# headless Chromium through chromedriver and Selenium.
+WEB_PACKAGES=(emscripten python3)
+WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium)

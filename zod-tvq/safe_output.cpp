@@ -54,13 +54,13 @@ bool RenameNoReplace(const char* from, const char* to) {
     return true;
 }
 
-// A fresh name beside `target` for the file on its way into place.
+// A fresh name beside `target` for the file on its way into place, of the same short length
+// whatever the target's: a target's name may already be as long as the file system allows.
 std::string TemporaryName(const std::string& target) {
     static std::random_device random;
-    char suffix[16];
-    snprintf(suffix, sizeof suffix, "%08x", unsigned(random()));
-    return Folder(target) + "/." + std::filesystem::path(target).filename().string() + ".zod-tvq-" +
-           suffix;
+    char name[32];
+    snprintf(name, sizeof name, "/.zod-tvq-%08x", unsigned(random()));
+    return Folder(target) + name;
 }
 
 } // namespace
@@ -90,10 +90,7 @@ bool SafeOutput::Fail(const std::string& what) {
 }
 
 bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>* inputs) {
-    Abandon();
-    target_ = target;
-    inputs_ = inputs;
-    if (Refused())
+    if (!Start(target, inputs))
         return false;
     const std::string folder = Folder(target);
     // The file is linked through /proc, which unprivileged processes may do.
@@ -115,13 +112,6 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
             break;
     }
     return Fail("cannot create a file in " + Printable(folder));
-}
-
-void SafeOutput::Attach(int fd) {
-    Abandon();
-    target_ = "the output";
-    fd_ = fd;
-    attached_ = true;
 }
 
 bool SafeOutput::AttachStandardOutput() {
@@ -209,16 +199,13 @@ bool SafeOutput::Commit(bool replace, bool sync) {
     return true;
 }
 
-void SafeOutput::Abandon() {
-    if (fd_ >= 0 && !attached_)
-        close(fd_);
-    attached_ = false;
-    fd_ = -1;
-    if (!temporary_.empty()) {
-        unlink(temporary_.c_str());
-        pendingSet = 0;
-        temporary_.clear();
-    }
+void SafeOutput::CloseFile(int fd) {
+    close(fd);
+}
+
+void SafeOutput::RemoveTemporary(const std::string& name) {
+    unlink(name.c_str());
+    pendingSet = 0;
 }
 
 void InstallOutputSignalHandlers() {

@@ -19,6 +19,31 @@ SafeOutput::~SafeOutput() {
     Abandon();
 }
 
+void SafeOutput::Abandon() {
+    if (fd_ >= 0 && !attached_)
+        CloseFile(fd_);
+    attached_ = false;
+    fd_ = -1;
+    if (!temporary_.empty()) {
+        RemoveTemporary(temporary_);
+        temporary_.clear();
+    }
+}
+
+void SafeOutput::Attach(int fd) {
+    Abandon();
+    target_ = "the output";
+    fd_ = fd;
+    attached_ = true;
+}
+
+bool SafeOutput::Start(const std::string& target, const std::vector<FileIdentity>* inputs) {
+    Abandon();
+    target_ = target;
+    inputs_ = inputs;
+    return !Refused();
+}
+
 bool SafeOutput::Refused() {
     static const std::vector<FileIdentity> none;
     const std::string refusal = OutputRefusal(target_, inputs_ ? *inputs_ : none);

@@ -109,10 +109,7 @@ bool SafeOutput::Fail(const std::string& what) {
 }
 
 bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentity>* inputs) {
-    Abandon();
-    target_ = target;
-    inputs_ = inputs;
-    if (Refused())
+    if (!Start(target, inputs))
         return false;
     if (IsReadOnly(Wide(target))) {
         error_ = target + " is read-only";
@@ -125,8 +122,8 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t suffix[16];
         swprintf(suffix, 16, L"%08x", unsigned(random()));
-        const std::wstring name =
-            (folder / (L"." + targetPath.filename().wstring() + L".zod-tvq-" + suffix)).wstring();
+        // As short whatever the target's name: that may already be as long as allowed.
+        const std::wstring name = (folder / (std::wstring(L".zod-tvq-") + suffix)).wstring();
         // CREATE_NEW: nothing already there is opened, not even a planted link.
         HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -145,13 +142,6 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
             break;
     }
     return Fail("cannot create a file in " + folder.string());
-}
-
-void SafeOutput::Attach(int fd) {
-    Abandon();
-    target_ = "the output";
-    fd_ = fd;
-    attached_ = true;
 }
 
 bool SafeOutput::AttachStandardOutput() {
@@ -240,16 +230,13 @@ bool SafeOutput::Commit(bool replace, bool sync) {
     return true;
 }
 
-void SafeOutput::Abandon() {
-    if (fd_ >= 0 && !attached_)
-        _close(fd_);
-    attached_ = false;
-    fd_ = -1;
-    if (!temporary_.empty()) {
-        DeleteFileW(Wide(temporary_).c_str());
-        InterlockedExchange(&pendingSet, 0);
-        temporary_.clear();
-    }
+void SafeOutput::CloseFile(int fd) {
+    _close(fd);
+}
+
+void SafeOutput::RemoveTemporary(const std::string& name) {
+    DeleteFileW(Wide(name).c_str());
+    InterlockedExchange(&pendingSet, 0);
 }
 
 void InstallOutputSignalHandlers() {

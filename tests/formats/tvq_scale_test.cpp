@@ -18,8 +18,6 @@ TEST(TvqSampleRow, SamplesHeldWordsAndFillsPastTheEnd) {
     for (uint16_t w : row)
         bytes.insert(bytes.end(), {uint8_t(w), uint8_t(w >> 8)});
     const uint16_t pastEnd = 0x7C1F;
-    TvqPalette palette;
-    MakeTvqPalette(4, &palette);
     auto table = std::make_unique<TvqTripleTable>();
     const struct {
         int32_t held, outWidth;
@@ -30,7 +28,7 @@ TEST(TvqSampleRow, SamplesHeldWordsAndFillsPastTheEnd) {
         {7, 10, {0, 1, 1, 2, 3, 3, 4, 5, 5, 6}}, // enlarged: pixels repeat
     };
     for (bool bgr : {false, true}) {
-        MakeTvqTripleTable(palette, bgr, table.get());
+        MakeTvqTripleTable(4, bgr ? TVQ_BLUE_FIRST : TVQ_RED_FIRST, table.get());
         for (size_t pixelBytes : {3, 4})
             for (const auto& c : cases) {
                 SCOPED_TRACE(std::to_string(&c - cases) + (bgr ? " bgr " : " rgb ") +
