@@ -28,9 +28,10 @@ DEB_TEST_PACKAGES=(lintian dpkg-dev man-db xdg-utils libfile-mimeinfo-perl)
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads
 # the screen through python3-xlib, as the GUI tests read it through Xlib).
-# The x86-64 cross compiler builds the 64-bit thumbnail DLL, for 64-bit Explorer.
+# The x86-64 cross compiler builds the 64-bit thumbnail DLL (64-bit Explorer) and the 64-bit
+# twins that Wine runs where the kernel runs no 32-bit code.
 WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest wine
-                       wine32:i386 wine64 xvfb xauth xdotool python3 python3-xlib)
+                       wine32:i386 wine64 xvfb xdotool python3 python3-xlib)
 # makensis makes the Windows installer.
 WINDOWS_TEST_PACKAGES+=(nsis)
 # bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
