@@ -8,6 +8,9 @@ install(TARGETS zod-edozuv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT
 install(FILES assets/intro.bmp DESTINATION ${CMAKE_INSTALL_DATADIR}/zod-edozuv COMPONENT viewer)
 install(FILES resources/zod-edozuv.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
         COMPONENT viewer)
+configure_file(resources/zod-edozuv.1.in ${CMAKE_BINARY_DIR}/generated/zod-edozuv.1 @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/generated/zod-edozuv.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT viewer)
 foreach(size 16 32 48 64 128 256)
   install(FILES resources/icons/${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
@@ -33,7 +36,8 @@ install(CODE "
       unset(found)
       find_program(found \${tool} NO_CACHE)
       if(found)
-        message(STATUS \"Refreshing: \${tool} \${step}\")
+        list(JOIN step \" \" arguments)
+        message(STATUS \"Refreshing: \${tool} \${arguments}\")
         execute_process(COMMAND \${found} \${step} RESULT_VARIABLE rc)
         if(NOT rc EQUAL 0)
           message(WARNING \"\${tool} failed: \${rc}\")

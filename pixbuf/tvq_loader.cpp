@@ -102,6 +102,8 @@ bool MakePixbuf(TvqLoad& load, GError** error) {
 }
 
 bool ReadSize(TvqLoad& load, GError** error) {
+    if (const char* other = TvqOtherFormat(load.header, kTvqSizeFieldsBytes))
+        return Fail(error, GDK_PIXBUF_ERROR_UNKNOWN_TYPE, "A %s file, not TVQ", other);
     load.extent = TvqExtentFromHeader(load.header);
     load.imageWords = TvqImageWords(load.extent);
     const int32_t width = load.extent.width;

@@ -50,7 +50,7 @@ bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
         !ReadAt(device, start, reinterpret_cast<char*>(header), sizeof header))
         return false;
     const ImageExtent extent = TvqExtentFromHeader(header);
-    if (TvqCheckFile(extent, fileBytes) != TVQ_PLAUSIBLE)
+    if (TvqCheckStart(header, fileBytes) != TVQ_PLAUSIBLE)
         return false;
     const uint64_t imageWords = TvqImageWords(extent);
     const uint64_t pixelBytes = std::min(fileBytes - kTvqPixelsOffset, 2 * imageWords);

@@ -8,9 +8,9 @@ BUILD_PACKAGES+=(libxext-dev)
 # The gdk-pixbuf loader module's tests run the thumbnailer (libgdk-pixbuf2.0-bin) on TVQ
 # files known by a MIME database of their own (shared-mime-info).
 BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
-# The converter parses options with CLI11, reads and writes PNG files with libspng, and its
-# manual page is made from its --help by help2man.
-BUILD_PACKAGES+=(libcli11-dev libspng-dev help2man)
+# The converter parses options with CLI11 and reads and writes PNG files with libspng; the
+# manual pages' test reads them with man, as lintian does.
+BUILD_PACKAGES+=(libcli11-dev libspng-dev man-db)
 # The Qt image plugin (Qt 5 Gui; its tests' small viewer uses Widgets).
 BUILD_PACKAGES+=(qtbase5-dev)
 # The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
@@ -20,6 +20,10 @@ BUILD_PACKAGES+=(qtbase5-dev)
 # of its prefix, asks gio what type a .tvq file has and `file` what size the icons are.
 GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 openbox
                    desktop-file-utils shared-mime-info libglib2.0-bin file)
+# The Debian package test: lintian, dpkg-shlibdeps (dpkg-dev) for the packages' dependencies,
+# man, and xdg-mime, which asks the MIME database through mimetype (libfile-mimeinfo-perl)
+# when no desktop is running.
+DEB_TEST_PACKAGES=(lintian dpkg-dev man-db xdg-utils libfile-mimeinfo-perl)
 # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # The Windows stage: the cross compiler, Wine, and the end-to-end test's X tools (it reads

@@ -11,6 +11,8 @@ cmake --build --preset dev
 ctest --preset dev
 # Every fuzz target for a short run; scripts/fuzz.sh with more seconds for a campaign.
 scripts/fuzz.sh 20
+# The Debian packages (release preset): lintian, then installed, upgraded and purged.
+scripts/deb-test.sh
 # The Windows program: cross-compiled with mingw-w64, tested under Wine. ZOD_SKIP_WINDOWS=1
 # leaves it out, for a quick local loop.
 if [ "${ZOD_SKIP_WINDOWS:-}" = 1 ]; then

@@ -111,7 +111,7 @@ HRESULT MakeTvqThumbnail(IStream* stream, UINT size, HBITMAP* bitmap) {
     const ImageExtent extent =
         got >= kTvqSizeFieldsBytes ? TvqExtentFromHeader(header) : ImageExtent{0, 0};
     // A stream shorter than it said is judged by what it holds.
-    if (TvqCheckFile(extent, got < headerBytes ? got : fileBytes) != TVQ_PLAUSIBLE)
+    if (TvqCheckStart(header, got < headerBytes ? got : fileBytes) != TVQ_PLAUSIBLE)
         return kRefused;
 
     const int32_t side = size == 0 ? 1 : size > 32767 ? 32767 : int32_t(size);

@@ -1,17 +1,22 @@
-// The command line's rules beyond parsing: the viewer's Levels, and output formats told
-// by a file's name.
+// The command line's rules beyond parsing: the viewer's Levels, numbers in decimal, output
+// formats told by a file's name, and the nearest name to a mistyped one.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zod::cli {
 
-// The viewer's Levels 1 to 5 and the factor each amplifies by.
-constexpr int32_t kLevelFactors[5] = {2, 3, 4, 6, 8};
 bool IsLevelFactor(int32_t factor);
 // The table for --help: "Level 1 = factor 2, ...".
 std::string LevelTable();
+
+// Checks that `text` is a whole number in decimal within [min, max], as the settings file
+// holds the factor (an optional sign, then digits), and rewrites it without a sign or
+// leading zeros (which a C parser would take for octal). Empty when it is; else what the
+// option takes.
+std::string DecimalProblem(std::string* text, int64_t min, uint64_t max);
 
 // "bmp", "png" or "tvq" from a name's extension in any case, else "".
 std::string FormatOfName(const std::string& path);
@@ -21,5 +26,8 @@ std::string FormatOfName(const std::string& path);
 // agree; else the usage error to print.
 std::string ChooseConvertFormat(const std::string& to, const std::string& output,
                                 bool outputIsFolder, std::string* format);
+
+// The one of `known` that `typed` is most likely a slip of the fingers for, or "".
+std::string NearestName(const std::string& typed, const std::vector<std::string>& known);
 
 } // namespace zod::cli

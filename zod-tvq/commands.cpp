@@ -34,10 +34,12 @@ void Report(Progress& progress, const std::string& file, const std::string& reas
             Printable(reason).c_str());
 }
 
+// An existing folder, or a name that ends in a separator (/, and \ on Windows too), which
+// is made as `mkdir -p` would.
 bool OutputIsFolder(const std::string& output) {
     std::error_code ignored;
     return !output.empty() && output != "-" &&
-           (fs::is_directory(PathOf(output), ignored) || output.back() == '/');
+           (fs::is_directory(PathOf(output), ignored) || !PathOf(output).has_filename());
 }
 
 // The checks convert and encode share: where "-" may stand, and what -o can name.
@@ -45,8 +47,12 @@ std::string StreamsAndOutputError(const Options& options) {
     for (const std::string& input : options.files)
         if (IsStandardStream(input) && options.files.size() > 1)
             return "- (standard input) must be the only input";
+    std::error_code ignored;
     if (!options.output.empty() && !OutputIsFolder(options.output) && options.files.size() > 1)
-        return "-o " + options.output + ": not a folder, and there are several inputs";
+        return "-o " + options.output +
+               (fs::exists(PathOf(options.output), ignored) || !FormatOfName(options.output).empty()
+                    ? ": not a folder, and there are several inputs"
+                    : ": no such folder (a name that ends in / is made)");
     if (IsStandardStream(options.files[0]) &&
         (options.output.empty() || OutputIsFolder(options.output)))
         return "reading standard input needs -o FILE, or -o - for standard output";
@@ -62,6 +68,15 @@ int EachInput(const Options& options, const std::function<std::string(const std:
               Progress& progress) {
     const bool intoFolder = OutputIsFolder(options.output);
     std::set<std::string> written;
+    std::error_code error;
+    if (intoFolder && !fs::is_directory(PathOf(options.output), error)) {
+        fs::create_directories(PathOf(options.output), error);
+        if (error) {
+            fprintf(stderr, "zod-tvq: cannot make the folder %s: %s\n",
+                    Printable(options.output).c_str(), error.message().c_str());
+            return kFailedInput;
+        }
+    }
     std::error_code ignored;
     int failures = 0;
     int index = 0;
@@ -94,13 +109,13 @@ int EachInput(const Options& options, const std::function<std::string(const std:
 } // namespace
 
 int RunConvert(const Options& options) {
+    if (const std::string streams = StreamsAndOutputError(options); !streams.empty())
+        return UsageError(streams);
     std::string format;
     const std::string problem = ChooseConvertFormat(options.format, options.output,
                                                     OutputIsFolder(options.output), &format);
     if (!problem.empty())
         return UsageError(problem);
-    if (const std::string streams = StreamsAndOutputError(options); !streams.empty())
-        return UsageError(streams);
     ConvertSettings settings{options.factor,  format == "png",   options.force,
                              !options.noSync, options.maxPixels, options.allowSparse};
     if (!options.factorGiven && !LoadViewerFactor(&settings.factor))
@@ -117,7 +132,16 @@ int RunConvert(const Options& options) {
         std::string path = input;
         if (IsStandardStream(input) && (path = StandardInputPath(reason)).empty())
             return false;
-        return converter.Convert(path, output, reason);
+        if (!converter.Convert(path, output, reason))
+            return false;
+        // The format defines the rest of a short file's picture; still, say how much it is.
+        if (const std::string note = ShortFileNote(converter.Facts());
+            !note.empty() && !options.quiet) {
+            progress.Clear();
+            fprintf(stderr, "zod-tvq: note: %s %s\n", Printable(InputName(input)).c_str(),
+                    note.c_str());
+        }
+        return true;
     };
     return EachInput(options, beside, one, progress);
 }
@@ -132,7 +156,8 @@ int RunEncode(const Options& options) {
                           " file, but encode writes TVQ");
     if (const std::string streams = StreamsAndOutputError(options); !streams.empty())
         return UsageError(streams);
-    const EncodeSettings settings{options.factor, options.dither, options.force, !options.noSync};
+    const EncodeSettings settings{options.factor, options.dither, options.force, !options.noSync,
+                                  options.maxPixels};
     Progress progress(!options.quiet && isatty(STDERR_FILENO));
     auto beside = [](const std::string& input) {
         return PathOf(input).replace_extension(".tvq").string();
@@ -164,8 +189,8 @@ int RunInfo(const Options& options) {
             continue;
         }
         // The verdict in the words convert uses, and the same failure.
-        const TvqVerdict verdict = VerdictOf(facts);
-        const std::string refusal = VerdictMessage(verdict, facts);
+        const TvqVerdict verdict = VerdictOf(facts, options.maxPixels);
+        const std::string refusal = VerdictMessage(verdict, facts, options.maxPixels);
         if (!refusal.empty()) {
             fprintf(stderr, "zod-tvq: %s: %s\n", Printable(name).c_str(), refusal.c_str());
             ++failures;
@@ -174,7 +199,7 @@ int RunInfo(const Options& options) {
             std::string object = FactsAsJson(name, facts);
             object.pop_back(); // its closing brace: the verdict joins the facts
             json += (json.empty() ? "  " : ",\n  ") + object + ", \"verdict\": \"" +
-                    VerdictName(verdict) +
+                    TvqVerdictName(verdict) +
                     "\", \"refusal\": " + (refusal.empty() ? "null" : JsonString(refusal)) + "}";
         } else if (refusal.empty()) {
             printf("%s\n", DescribeFacts(name, facts).c_str());

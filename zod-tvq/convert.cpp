@@ -39,7 +39,8 @@ void Converter::ProtectInputs(std::vector<FileIdentity> inputs) {
 }
 
 bool Converter::Convert(const std::string& input, const std::string& output, std::string* reason) {
-    TvqFacts facts;
+    facts_ = TvqFacts{};
+    TvqFacts& facts = facts_;
     if (!ReadTvqFacts(input, &facts, reason))
         return false;
     *reason = ConvertRefusal(facts, settings_.maxPixels, settings_.allowSparse);

@@ -4,6 +4,7 @@
 #include "zod-tvq/band_pipeline.h"
 #include "zod-tvq/progress.h"
 #include "zod-tvq/safe_output.h"
+#include "zod-tvq/tvq_input.h"
 #include "formats/core/tvq_decode.h"
 
 #include <memory>
@@ -39,9 +40,12 @@ class Converter {
     // Writes the image of an open TVQ file into `out`, which is left to the caller to commit
     // or abandon; false with the reason when a read or a write fails.
     bool Encode(TvqFile& tvq, SafeOutput& out, std::string* reason);
+    // What the last Convert learnt of its input.
+    const TvqFacts& Facts() const { return facts_; }
 
   private:
     ConvertSettings settings_;
+    TvqFacts facts_{};
     Progress& progress_;
     TvqPalette palette_;
     std::unique_ptr<TvqTripleTable> table_; // for the order of tableBgr_

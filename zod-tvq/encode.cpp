@@ -4,6 +4,7 @@
 #include "zod-tvq/picture_input.h"
 #include "zod-tvq/safe_output.h"
 #include "zod-tvq/utf8_path.h"
+#include "zod-tvq/verdict.h"
 #include "formats/core/tvq_encode.h"
 
 #include <algorithm>
@@ -39,6 +40,8 @@ bool EncodePicture(const std::string& input, const std::string& output,
     if (!picture)
         return false;
     const ImageExtent extent = picture->Extent();
+    if (!(*reason = PictureRefusal(extent, settings.maxPixels)).empty())
+        return false;
     const int channels = picture->Channels();
     const size_t width = size_t(extent.width);
     const int32_t bandRows =

@@ -15,6 +15,7 @@ struct EncodeSettings {
     bool dither;    // Floyd-Steinberg error diffusion
     bool force;
     bool sync;
+    uint64_t maxPixels; // pictures larger are refused, as convert and info refuse TVQ files
 };
 
 // Writes `output` ("-": standard output) from the picture `input` ("-": standard input),

@@ -3,23 +3,27 @@
 #include "zod-tvq/messages.h"
 #include "formats/core/tvq_decode.h"
 
+#include <algorithm>
+
 namespace zod::cli {
 
-TvqFacts FactsOf(const uint8_t header[kTvqSizeFieldsBytes], uint64_t fileBytes) {
-    const ImageExtent extent = TvqExtentFromHeader(header);
-    return {extent, TvqStoredWords(fileBytes), TvqImageWords(extent), 0, 0};
+TvqFacts FactsOf(const uint8_t* start, uint64_t fileBytes) {
+    TvqFacts facts{};
+    const size_t count = fileBytes < sizeof facts.start ? size_t(fileBytes) : sizeof facts.start;
+    std::copy(start, start + count, facts.start);
+    facts.fileBytes = fileBytes;
+    facts.extent = count == sizeof facts.start ? TvqExtentFromHeader(start) : ImageExtent{0, 0};
+    facts.claimedWords = TvqImageWords(facts.extent);
+    facts.storedWords = std::min(TvqStoredWords(fileBytes), facts.claimedWords);
+    return facts;
 }
 
-std::string ConversionRefusal(const TvqFacts& facts, uint64_t maxPixels) {
-    if (facts.claimedWords == 0)
-        return "zero or negative size (" + std::to_string(facts.extent.width) + " x " +
-               std::to_string(facts.extent.height) + ")";
-    if (facts.storedWords == 0)
-        return "no pixel word";
-    if (facts.claimedWords > maxPixels)
-        return std::to_string(facts.claimedWords) + " pixels, more than the limit of " +
-               std::to_string(maxPixels) + " (--max-pixels)";
-    return "";
+std::string ShortFileNote(const TvqFacts& facts) {
+    if (facts.storedWords >= facts.claimedWords)
+        return "";
+    const uint64_t percent = facts.storedWords * 100 / facts.claimedWords; // never rounds up to 100
+    return "holds " + (percent ? std::to_string(percent) : std::string("less than 1")) +
+           "% of its pixels; the rest repeats the last one";
 }
 
 std::string DescribeFacts(const std::string& path, const TvqFacts& facts) {

@@ -1,5 +1,5 @@
-// The one plausibility rule of formats/ applied to a file's facts, in the words that
-// convert and info share.
+// The one plausibility rule of formats/core applied to a file's facts, in the words that
+// convert and info share with every other reader.
 #pragma once
 
 #include "zod-tvq/tvq_input.h"
@@ -9,15 +9,15 @@
 
 namespace zod::cli {
 
-TvqVerdict VerdictOf(const TvqFacts& facts);
-// A short name for scripts: "plausible", "too-short", "no-size", "no-pixels",
-// "too-large", "too-sparse".
-const char* VerdictName(TvqVerdict verdict);
+TvqVerdict VerdictOf(const TvqFacts& facts, uint64_t maxPixels);
 // What is wrong, for people; empty when the file is plausible.
-std::string VerdictMessage(TvqVerdict verdict, const TvqFacts& facts);
+std::string VerdictMessage(TvqVerdict verdict, const TvqFacts& facts, uint64_t maxPixels);
 
-// Why convert leaves a file alone, or empty: the verdict (a sparse file passes with
-// `allowSparse`), then the --max-pixels limit.
+// Why convert leaves a file alone, or empty: the verdict, a sparse file passing with
+// `allowSparse`.
 std::string ConvertRefusal(const TvqFacts& facts, uint64_t maxPixels, bool allowSparse);
+
+// Why encode leaves a picture of `extent` alone, or empty: the same limit, in the same words.
+std::string PictureRefusal(ImageExtent extent, uint64_t maxPixels);
 
 } // namespace zod::cli

@@ -4,7 +4,7 @@ _zod_tvq() {
     local command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        convert | encode | info) command=${COMP_WORDS[i]} && break ;;
+        convert | encode | info | help) command=${COMP_WORDS[i]} && break ;;
         esac
     done
     case $prev in
@@ -18,13 +18,15 @@ _zod_tvq() {
     esac
     local words
     case $command in
-    "") words="convert encode info --help --help-all --version" ;;
+    "") words="convert encode info help --help --help-all --version" ;;
+    help) words="convert encode info" ;;
     convert) words="--factor --level --to -o --output --force --no-sync -q --quiet
                     --allow-sparse --max-pixels --help" ;;
-    encode) words="--factor --level --dither -o --output --force --no-sync -q --quiet --help" ;;
-    info) words="--json --help" ;;
+    encode) words="--factor --level --dither -o --output --force --no-sync -q --quiet
+                   --max-pixels --help" ;;
+    info) words="--json --max-pixels --help" ;;
     esac
-    if [[ -z $command || $cur == -* ]]; then
+    if [[ -z $command || $command == help || $cur == -* ]]; then
         mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
         return
     fi

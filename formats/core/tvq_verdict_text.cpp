@@ -1,3 +1,4 @@
+#include "formats/core/tvq_decode.h"
 #include "formats/core/tvq_plausible.h"
 
 #include <cinttypes>
@@ -17,36 +18,51 @@ const char* TvqVerdictName(TvqVerdict verdict) {
         return "too-large";
     case TVQ_TOO_SPARSE:
         return "too-sparse";
+    case TVQ_OTHER_FORMAT:
+        return "other-format";
     }
     return "unknown";
 }
 
-void TvqVerdictText(TvqVerdict verdict, ImageExtent extent, uint64_t storedWords, char* text,
-                    size_t capacity) {
+void TvqLimitText(ImageExtent extent, uint64_t maxPixels, char* text, size_t capacity) {
+    if (capacity > 0)
+        snprintf(text, capacity,
+                 "%" PRId32 " x %" PRId32 " pixels, larger than --max-pixels allows (%" PRIu64 ")",
+                 extent.width, extent.height, maxPixels);
+}
+
+void TvqVerdictText(TvqVerdict verdict, const uint8_t* start, uint64_t fileBytes,
+                    uint64_t maxPixels, char* text, size_t capacity) {
     if (capacity == 0)
         return;
+    const size_t count = fileBytes < kTvqSizeFieldsBytes ? size_t(fileBytes) : kTvqSizeFieldsBytes;
+    const ImageExtent extent =
+        count == kTvqSizeFieldsBytes ? TvqExtentFromHeader(start) : ImageExtent{0, 0};
     const int32_t w = extent.width, h = extent.height;
     switch (verdict) {
+    case TVQ_OTHER_FORMAT:
+        snprintf(text, capacity, "a %s file, not TVQ", TvqOtherFormat(start, count));
+        return;
     case TVQ_TOO_SHORT:
-        snprintf(text, capacity, "shorter than the size fields");
+        snprintf(text, capacity, "shorter than the size fields (%" PRIu64 " of %zu bytes)",
+                 fileBytes, kTvqSizeFieldsBytes);
         return;
     case TVQ_NO_SIZE:
         snprintf(text, capacity, "zero or negative size (%" PRId32 " x %" PRId32 ")", w, h);
         return;
     case TVQ_NO_PIXELS:
-        snprintf(text, capacity, "no pixel word");
+        snprintf(text, capacity, "no pixels: the file ends within its %" PRIu64 "-byte header",
+                 kTvqPixelsOffset);
         return;
     case TVQ_TOO_LARGE:
-        snprintf(text, capacity,
-                 "claims %" PRId32 " x %" PRId32 " pixels, more than %" PRIu64 ": not a TVQ image", w,
-                 h, kTvqMaxPixels);
+        TvqLimitText(extent, maxPixels, text, capacity);
         return;
     case TVQ_TOO_SPARSE:
         snprintf(text, capacity,
                  "claims %" PRId32 " x %" PRId32 " pixels but holds only %" PRIu64
                  " of them (less than 1 in %" PRIu64
-                 "): probably not a TVQ image; --allow-sparse converts it anyway",
-                 w, h, storedWords, kTvqMaxPixelsPerStoredWord);
+                 "): probably not a TVQ image; zod-tvq convert --allow-sparse converts it anyway",
+                 w, h, TvqStoredWords(fileBytes), kTvqMaxPixelsPerStoredWord);
         return;
     case TVQ_PLAUSIBLE:
         break;

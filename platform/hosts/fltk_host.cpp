@@ -252,6 +252,11 @@ std::optional<std::string> FltkHost::ShowFileDialog(const FileDialogRequest& req
         if (slash != std::string::npos)
             host.lastDirectory = path->substr(0, slash + 1);
     }
+    // A file chosen under a TVQ filter is drawn as TVQ, whatever it holds.
+    const size_t chosen = size_t(request.filterIndex - 1);
+    if (path && !request.save && chosen < request.filters.size() &&
+        request.filters[chosen].pattern == "*.tvq")
+        SayWhyNotTvq(CompleteDialogAnswer(request, *path));
     return path;
 }
 

@@ -1,6 +1,7 @@
 // The Linux program's start-up: what the C runtime does before WinMain on Windows.
 #include "common/printable.h"
 #include "platform/hosts/fltk_host.h"
+#include "platform/hosts/fltk_parts.h"
 
 #include <X11/Xlib.h>
 
@@ -111,6 +112,8 @@ int main(int argc, char** argv) {
     if (!unreadable.empty())
         std::fprintf(stderr, "zod-edozuv: cannot read %s: %s\n", Printable(argv[1]).c_str(),
                      unreadable.c_str());
+    if (argc > 1 && unreadable.empty() && NamesTvq(argv[1]))
+        zod::SayWhyNotTvq(argv[1]);
     zod::FltkHost host;
     // The first paint loads the same file again and shares what this load kept.
     if (argc > 1 && unreadable.empty() && !NamesTvq(argv[1])) {

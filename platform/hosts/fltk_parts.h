@@ -61,6 +61,10 @@ std::vector<std::string> SplitPatterns(const std::string& patterns);
 bool RefusedInChooser(const FileDialogRequest& request, const std::string& answer,
                       const DialogPlace& place);
 
+// tvq_notice.cpp: for a file the program will draw as TVQ, a line on standard error when
+// the plausibility rule refuses it, in the words zod-tvq info uses.
+void SayWhyNotTvq(const std::string& path);
+
 // input_method.cpp: keeps FLTK from re-opening the input method whenever one of its own
 // windows (a menu, a message box) goes away. Call once the display is open.
 void KeepInputMethodOpen();

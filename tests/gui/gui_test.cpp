@@ -48,12 +48,12 @@ class GuiTest : public ::testing::Test {
         ASSERT_TRUE(Shown("Initialization Error", false));
     }
 
-    void ExpectCleanExit(const std::string& settings) {
+    void ExpectCleanExit(const std::string& settings, const std::string& errors = "") {
         int status = -1;
         ASSERT_TRUE(session_.Ended(&status));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit status " << status;
         EXPECT_EQ(ReadFileBytes(settings_), settings);
-        EXPECT_EQ(session_.Errors(), "");
+        EXPECT_EQ(session_.Errors(), errors);
     }
 
     // A picture centred on the screen as the intro is, 10 pixels left of the middle.
@@ -178,6 +178,19 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
     EXPECT_NEAR(x + w / 2, kScreenW / 2, 30);
     EXPECT_NEAR(y + h / 2, kScreenH / 2, 30);
     ExpectMissingNameRefused(session_.work() + "/missing.tvq");
+    // A file that is no TVQ image is drawn all the same; the terminal says what it is.
+    const std::string empty = session_.work() + "/empty.tvq";
+    WriteFileBytes(empty, TvqBytes(4, 4, {}));
+    Key("ctrl+a");
+    Type(empty);
+    Key("Return");
+    ASSERT_TRUE(Shown("Open", false));
+    const std::string said = "zod-edozuv: " + empty +
+                             ": no pixels: the file ends within its "
+                             "32-byte header\n";
+    EXPECT_TRUE(WaitUntil([&] { return session_.Errors() == said; })) << session_.Errors();
+    Key("alt+i t");
+    ASSERT_TRUE(Shown("Open"));
     Key("ctrl+a");
     // Completing "S" proves that the filter lists SAMPLE.TVQ.
     Type(session_.work() + "/S");
@@ -190,7 +203,7 @@ TEST_F(GuiTest, KeyboardJourneyUnderAWindowManager) {
     ASSERT_TRUE(AnswerDialog("Save As", "exported.bmp"));
     ExpectExportedSample("exported.bmp");
     Key("alt+f e");
-    ExpectCleanExit("8");
+    ExpectCleanExit("8", said);
 }
 
 // A file named on the command line is shown at start instead of the intro; one that cannot
@@ -203,13 +216,14 @@ TEST_F(GuiTest, FileArguments) {
     mkfifo((session_.work() + "/pipe.tvq").c_str(), 0600);
     mkfifo((session_.work() + "/pipe.bmp").c_str(), 0600);
     WriteFileBytes(session_.work() + "/damaged.bmp", "BM" + std::string(60, '\x7f'));
+    WriteFileBytes(session_.work() + "/empty.tvq", TvqBytes(4, 4, {})); // drawn black
     const struct {
         const char* file;
         int factor; // 0: nothing shown, and the terminal says why
-    } cases[] = {{"SAMPLE.TVQ", 3}, {"Two \\\"Words\".tvq", 3},
-                 {"sample.bmp", 6}, {"gone.tvq", 0},
-                 {"pipe.tvq", 0},   {"pipe.bmp", 0},
-                 {"damaged.bmp", 0}};
+    } cases[] = {{"SAMPLE.TVQ", 3},  {"Two \\\"Words\".tvq", 3},
+                 {"sample.bmp", 6},  {"gone.tvq", 0},
+                 {"pipe.tvq", 0},    {"pipe.bmp", 0},
+                 {"damaged.bmp", 0}, {"empty.tvq", 0}};
     for (const auto& c : cases) {
         Session session;
         WriteFileBytes(session.config() + "/zod-edozuv/RARURI.ini", "3");
@@ -233,17 +247,33 @@ TEST_F(GuiTest, FileArguments) {
 // from the home folder, shows the installed intro picture.
 TEST_F(GuiTest, InstallLayout) {
     const std::string prefix = session_.home() + "/prefix", share = prefix + "/share";
+    // The desktop's own BMP viewer, which the install must leave the default.
+    const std::string system = session_.home() + "/system";
+    mkdir(system.c_str(), 0700);
+    mkdir((system + "/applications").c_str(), 0700);
+    WriteFileBytes(system + "/applications/viewer.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\n"
+                   "MimeType=image/bmp;\n");
     // No update-mime-database here: the install refreshes the caches of its prefix.
     const std::string out = Shell(
-        "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >/dev/null && cd " + share +
+        "cmake --install " ZOD_BUILD_DIR " --prefix " + prefix + " >" + prefix +
+        ".log && grep Refreshing: " + prefix + ".log && cd " + share +
         " && desktop-file-validate applications/zod-edozuv.desktop && cp " + session_.work() +
-        "/SAMPLE.TVQ B.TVQ && XDG_DATA_HOME=$PWD gio info "
-        "-a standard::content-type B.TVQ && file -N icons/hicolor/*/apps/* && ls "
-        "applications/mimeinfo.cache && cat man/man1/zod-tvq.1 && bash -c "
+        "/SAMPLE.TVQ B.TVQ && update-desktop-database " + system + "/applications && export PATH=" +
+        prefix + "/bin:$PATH LC_ALL=C.UTF-8 XDG_DATA_HOME=$PWD XDG_DATA_DIRS=" + system +
+        ":/usr/share && gio info -a standard::content-type B.TVQ && gio mime image/bmp && "
+        "gio mime image/x-tvq && file -N icons/hicolor/*/apps/* && ls "
+        "applications/mimeinfo.cache && cat man/man1/zod-tvq.1 man/man1/zod-edozuv.1 && bash -c "
         "'source bash-completion/completions/zod-tvq && complete -p zod-tvq'");
     EXPECT_NE(out.find("content-type: image/x-tvq"), std::string::npos) << out;
     EXPECT_NE(out.find("applications/mimeinfo.cache"), std::string::npos) << out;
-    for (const char* manual : {"zod-tvq \\- convert TVQ images", "allow\\-sparse", "\\-\\-dither"})
+    // The launcher is offered for BMP files, and opens TVQ files, by default.
+    for (const char* line :
+         {"Default application for “image/bmp”: viewer.desktop", "\tzod-edozuv.desktop\n",
+          "Default application for “image/x-tvq”: zod-edozuv.desktop",
+          "Refreshing: gtk-update-icon-cache -q -f -t "})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    for (const char* manual : {"zod\\-tvq \\- convert TVQ images", "zod\\-edozuv \\- view TVQ"})
         EXPECT_NE(out.find(manual), std::string::npos) << manual;
     EXPECT_NE(out.find("complete -F _zod_tvq zod-tvq"), std::string::npos) << out;
     // A component installs its own part alone, as after building only its target.

@@ -45,6 +45,8 @@ inline std::vector<DecodableCase> DecodableCases() {
         {TvqBytes(5000, 4000, NoiseWords(bound, 5)), true},
         // A JPEG's header claims 4096 x 17993 pixels.
         {std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + TvqBytes(0, 0, NoiseWords(400)), false},
+        // A GIF's header claims 24889 x 100 pixels, which the file would hold in part.
+        {std::string("GIF89a\x64\0\x64\0", 10) + std::string(5000, '\x11'), false},
     };
 }
 

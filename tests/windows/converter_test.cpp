@@ -12,6 +12,7 @@
 #include <wincodec.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -325,16 +326,25 @@ TEST_F(ZodTvqExe, OnlyRegularFilesAreRead) {
     EXPECT_FALSE(Exists(L"out.bmp") || Exists(L"out.tvq"));
 }
 
-TEST_F(ZodTvqExe, RefusalsAndUsageAsOnLinux) {
+// The Linux tests' table: the same exit statuses and words. A name ending in \ is a folder
+// here as one ending in / is anywhere.
+TEST_F(ZodTvqExe, ExitStatusWordsAndOutputPlacesAsOnLinux) {
+    for (const auto& [name, bytes] : CommandLineFiles())
+        Put(fs::path(name).wstring(), bytes);
+    fs::create_directory(Work() / L"out");
+    for (const CommandLineCase& c : kCommandLineCases) {
+        SCOPED_TRACE(c.args);
+        Result r = Run(fs::path(c.args).wstring());
+        r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end()); // text mode
+        EXPECT_EQ(r.status, DWORD(c.status)) << r.err;
+        EXPECT_EQ(*c.says ? r.err.substr(0, strlen(c.says)) : r.err, c.says);
+        EXPECT_TRUE(!c.writes || Exists(fs::path(c.writes).wstring()));
+    }
+    EXPECT_EQ(Run(L"convert -q -o backslash\\ *.tvq").status, 0u);
+    EXPECT_TRUE(Exists(L"backslash\\a.bmp"));
     Put(L"notes.tvq", "Dear diary, today the build was green and the tea was hot.");
-    Result r = Run(L"convert notes.tvq");
-    EXPECT_EQ(r.status, 1u);
+    EXPECT_EQ(Run(L"convert notes.tvq").status, 1u);
     EXPECT_FALSE(Exists(L"notes.bmp"));
-    EXPECT_EQ(Run(L"").status, 2u);
-    EXPECT_EQ(Run(L"transmogrify a.tvq").status, 2u);
-    r = Run(L"--version");
-    EXPECT_EQ(r.status, 0u);
-    EXPECT_EQ(r.out.rfind("zod-tvq ", 0), 0u) << r.out;
 }
 
 } // namespace

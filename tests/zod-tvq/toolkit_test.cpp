@@ -2,6 +2,7 @@
 // standard streams, Levels, usage errors and the bash completion.
 #include "tests/zod-tvq/cli.h"
 #include "tests/support/image_files.h"
+#include "formats/core/tvq_levels.h"
 
 #include <spng.h>
 
@@ -9,8 +10,6 @@
 
 namespace zod::test {
 namespace {
-
-constexpr int kLevelFactors[] = {2, 3, 4, 6, 8};
 
 // An 8-bit PNG, RGB (3 channels) or RGBA (4), made by libspng.
 std::string PngBytes(int width, int height, int channels, const std::vector<uint8_t>& pixels,
@@ -56,7 +55,7 @@ using Toolkit = Cli;
 // whose bit 5 is clear: through convert's PNG and BMP, and with dithering too.
 TEST_F(Toolkit, DecodedTvqFilesEncodeBackToTheSameBytes) {
     for (int level = 1; level <= 5; ++level) {
-        const int f = kLevelFactors[level - 1];
+        const int f = TvqLevelFactor(level);
         const int top = std::min(31, 255 / f) + 1;
         std::mt19937 random{uint32_t(level)};
         std::vector<uint16_t> words(101 * 37);
@@ -127,8 +126,11 @@ TEST_F(Toolkit, ImplausibleFilesAreRefusedByEveryCommandAlike) {
     } cases[] = {
         {text, "claims 8238 x 13344 pixels but holds only "},
         {TvqBytes(4, 0, NoiseWords(1000)), "zero or negative size (4 x 0)"},
-        {TvqBytes(4, 4, {}), "no pixel word"},
-        {TvqBytes(16385, 16384, NoiseWords(16385 * 64)), "claims 16385 x 16384 pixels, more than"},
+        {TvqBytes(4, 4, {}), "no pixels: the file ends within its 32-byte header"},
+        // Its first bytes read as 24889 x 100 pixels.
+        {std::string("GIF89a\x64\0\x64\0", 10) + std::string(5000, '\x11'), "a GIF file, not TVQ"},
+        {TvqBytes(16385, 16384, NoiseWords(16385 * 64)), // last: x.tvq after the loop
+         "16385 x 16384 pixels, larger than --max-pixels allows (268435456)"},
     };
     for (const auto& c : cases) {
         Put("x.tvq", c.bytes);
@@ -145,6 +147,9 @@ TEST_F(Toolkit, ImplausibleFilesAreRefusedByEveryCommandAlike) {
         EXPECT_EQ(json.out.find("\"verdict\": \"plausible\""), std::string::npos) << json.out;
         EXPECT_FALSE(FileExists(work + "/x.bmp"));
     }
+    // The limit is the option's: above it, the large file is judged by the rest of the rule.
+    EXPECT_NE(Run("zod-tvq info --json --max-pixels 268451840 x.tvq").out.find("too-sparse"),
+              std::string::npos);
     // A sparse file is still converted when asked: what it holds, the rest its last word.
     Put("s.tvq", TvqBytes(4097, 4096, NoiseWords(262207)));
     EXPECT_EQ(Run("zod-tvq convert --to png -o s.png s.tvq").status, 1);
@@ -224,7 +229,7 @@ TEST_F(Toolkit, LevelsMapToFactorsAndFactorsAreBounded) {
     Put("in.tvq", TvqBytes(1, 1, {0xFFFF}));
     Put("p.png", PngBytes(1, 1, 3, {200, 100, 50}));
     for (int level = 1; level <= 5; ++level) {
-        const std::string f = std::to_string(kLevelFactors[level - 1]);
+        const std::string f = std::to_string(TvqLevelFactor(level));
         ASSERT_EQ(
             Run("zod-tvq convert --force -o l.bmp --level " + std::to_string(level) + " in.tvq")
                 .status,
@@ -291,6 +296,22 @@ TEST_F(Toolkit, BashCompletionOffersCommandsOptionsAndFiles) {
                                    "echo ${COMPREPLY[*]}";
         const Result result = Run("bash -c '" + script + "'");
         EXPECT_EQ(result.out, std::string(c.offered) + "\n") << c.words << result.err;
+    }
+}
+
+// What lintian asks of a manual page: man's warnings (groff's, with tbl) and a whatis
+// entry; and the Level table as the program has it.
+TEST_F(Toolkit, ManualPagesReadCleanlyAndShowTheLevels) {
+    std::string factors = "factor";
+    for (int level = 1; level <= kTvqLevelCount; ++level)
+        factors += "\t" + std::to_string(TvqLevelFactor(level));
+    for (const char* page : {ZOD_TVQ_MAN, ZOD_VIEWER_MAN}) {
+        const Result man = Run(std::string("LC_ALL=C.UTF-8 MANROFFSEQ= MANWIDTH=80 man --warnings "
+                                           "-E UTF-8 -l -Tutf8 -Z ") +
+                               page + " >/dev/null && lexgrog " + page);
+        EXPECT_EQ(man.status, 0) << page;
+        EXPECT_EQ(man.err, "") << page;
+        EXPECT_NE(ReadFileBytes(page).find("\n" + factors + "\n"), std::string::npos) << page;
     }
 }
 
