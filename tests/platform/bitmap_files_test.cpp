@@ -282,7 +282,7 @@ TEST(LoadImage, ASmallFileHoldsItsDecodedImageAboutOnce) {
         // Given back as it was read, none of it lost.
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, bitmap);
-        for (int x : {0, 1, 2, 3, 4, 300, 4095})
+        for (int x : {0, 1, 2, 3, 4, 300, 2000, 4095})
             for (int y : {0, 2047, 4095})
                 EXPECT_EQ(GetPixel(dc, x, y), PaletteColour(c.index(x))) << x << "," << y;
         SelectObject(dc, old);

@@ -73,7 +73,8 @@ TEST_F(Gdi, SetPixelFollowsDeletedAndReselectedContexts) {
     EXPECT_EQ(SetPixel(second.dc(), 3, 3, RGB(8, 8, 8)), RGB(8, 8, 8));
     SelectObject(second.dc(), small);
     EXPECT_EQ(second.Pixel(3, 3), RGB(6, 6, 6)); // the old bitmap was left alone
-    EXPECT_EQ(SetPixel(second.dc(), 5, 4, RGB(7, 7, 7)), CLR_INVALID);
+    for (POINT p : {POINT{4, 3}, POINT{3, 4}})   // inside the larger bitmap, just outside this one
+        EXPECT_EQ(SetPixel(second.dc(), p.x, p.y, RGB(7, 7, 7)), CLR_INVALID);
     DeleteObject(larger);
 }
 
