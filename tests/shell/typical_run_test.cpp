@@ -8,8 +8,9 @@ namespace {
 constexpr int kWidth = 37; // odd, so that BMP rows need padding
 constexpr int kHeight = 23;
 
+// Short of its last words, so that a row too many would show the last word's colour.
 std::string Sample() {
-    return TvqBytes(kWidth, kHeight, NoiseWords(kWidth * kHeight));
+    return TvqBytes(kWidth, kHeight, NoiseWords(kWidth * kHeight - 5));
 }
 
 // The sample at the factor, and nothing below or beside it: exactly height rows are drawn.
