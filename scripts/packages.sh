@@ -35,3 +35,7 @@ WINDOWS_TEST_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googl
 WINDOWS_TEST_PACKAGES+=(nsis)
 # bench/user_level.sh presses keys through XTest and sees the window redrawn through DAMAGE.
 BENCH_PACKAGES=(libxtst-dev libxdamage-dev)
+# The web page: emscripten builds it (python3 serves it in scripts/web.sh); its tests drive
+# headless Chromium through chromedriver and Selenium.
+WEB_PACKAGES=(emscripten python3)
+WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium)

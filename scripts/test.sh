@@ -9,6 +9,8 @@ scripts/ensure-packages.sh "${GUI_TEST_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+# The web page in headless Chromium, against the dev build's zod-tvq.
+scripts/web-test.sh
 # Every fuzz target for a short run; scripts/fuzz.sh with more seconds for a campaign.
 scripts/fuzz.sh 20
 # The Debian packages (release preset): lintian, then installed, upgraded and purged.

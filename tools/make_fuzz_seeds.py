@@ -13,6 +13,7 @@ the reason is given after a '#'. Standard library only, and deterministic.
 
 import os
 import struct
+import zlib
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -159,6 +160,92 @@ TVQS = {
     b"".join(struct.pack("<H", i * 2617 & 0xFFFF) for i in range(30)),
 }
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def png(width, height, colour=2, depth=8, interlace=0, before=b"", after=b"", split=1):
+    """A PNG less its signature (picture_png gives it); rows of `colour`'s channel count."""
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour]
+    passes = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
+              (0, 1, 1, 2)] if interlace else [(0, 0, 1, 1)]
+    raw = b""
+    for x0, y0, dx, dy in passes:  # each pass a picture of its own, rows with a filter byte
+        columns, rows = (width - x0 + dx - 1) // dx, (height - y0 + dy - 1) // dy
+        row = (columns * channels * depth + 7) // 8
+        raw += b"".join(bytes([y % 5]) + bytes((x * 31 + y * 7) & 255 for x in range(row))
+                        for y in range(rows if columns else 0))
+    data = zlib.compress(raw)
+    step = (len(data) + split - 1) // split
+    idats = b"".join(png_chunk(b"IDAT", data[i:i + step]) for i in range(0, len(data), step))
+    head = png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour, 0, 0, interlace))
+    return head + before + idats + after + png_chunk(b"IEND", b"")
+
+
+PNGS = {
+    "rgb": png(3, 2),
+    "interlaced_rgba": png(9, 9, colour=6, interlace=1),
+    "palette_trns": png(4, 4, colour=3, before=png_chunk(b"PLTE", bytes(range(12))) +
+                        png_chunk(b"tRNS", b"\x80\x00")),
+    "grey16": png(3, 3, colour=0, depth=16, split=3),
+    "grey1_interlaced": png(11, 5, colour=0, depth=1, interlace=1),
+    "metadata": png(2, 2, before=png_chunk(b"zTXt", b"k\0\0" + zlib.compress(b"z" * 5000)) +
+                    png_chunk(b"iCCP", b"icc\0\0" + zlib.compress(b"p" * 300)) +
+                    png_chunk(b"tEXt", b"k\0text") + png_chunk(b"eXIf", b"MM\0*\0\0\0\x08"),
+                    after=png_chunk(b"iTXt", b"k\0\0\0\0\0text")),
+}
+
+
+def lzw_literals(pixels, code_size=8):
+    """GIF image data whose codes are all literals, a clear code before every 250."""
+    codes = []
+    for i, p in enumerate(pixels):
+        codes += [1 << code_size] if i % 250 == 0 else []
+        codes.append(p)
+    codes.append((1 << code_size) + 1)
+    bits, count, data = 0, 0, bytearray()
+    for code in codes:
+        bits |= code << count
+        count += code_size + 1
+        while count >= 8:
+            data.append(bits & 255)
+            bits >>= 8
+            count -= 8
+    data += bytes([bits]) if count else b""
+    blocks = b"".join(bytes([len(data[i:i + 255])]) + data[i:i + 255]
+                      for i in range(0, len(data), 255))
+    return bytes([code_size]) + blocks + b"\0"
+
+
+def tiff(width, height):
+    """An uncompressed 8-bit grey TIFF."""
+    tags = [(256, width), (257, height), (258, 8), (259, 1), (262, 1), (273, 8 + 2 + 9 * 12 + 4),
+            (277, 1), (278, height), (279, width * height)]
+    ifd = struct.pack("<H", len(tags)) + b"".join(struct.pack("<HHII", t, 4, 1, v)
+                                                  for t, v in tags) + b"\0\0\0\0"
+    return b"II*\0" + struct.pack("<I", 8) + ifd + bytes(range(width * height))
+
+
+# A baseline 8 x 8 grey JPEG: one Huffman code of one bit each for "no change" and "end".
+JPEG = (b"\xff\xd8" + b"\xff\xdb\x00\x43\x00" + b"\x01" * 64 +
+        b"\xff\xc0\x00\x0b\x08\x00\x08\x00\x08\x01\x01\x11\x00" +
+        b"".join(b"\xff\xc4\x00\x14" + bytes([table]) + b"\x01" + bytes(16) for table in (0, 0x10)) +
+        b"\xff\xda\x00\x08\x01\x01\x00\x00\x3f\x00" + b"\x3f" + b"\xff\xd9")
+
+PICTURES = {
+    "gif": b"GIF89a" + struct.pack("<HHBBB", 4, 3, 0xF7, 0, 0) + bytes(range(256)) * 3 +
+    b"," + struct.pack("<HHHHB", 0, 0, 4, 3, 0) + lzw_literals(range(12)) + b";",
+    "bmp": bmp(),
+    "ppm": b"P6\n3 2\n255\n" + bytes(range(18)),
+    "pgm_ascii": b"P2\n3 2\n9\n0 1 2\n3 4 9\n",
+    "pbm": b"P4\n9 2\n\xa5\x80\x5a\x00",
+    "tga": struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 3, 2, 24, 0x20) + bytes(range(18)),
+    "tiff": tiff(3, 2),
+    "jpeg": JPEG,
+    "xpm": b'/* XPM */\nstatic char *x[] = {\n"2 1 1 1",\n". c #ff0000",\n".."\n};\n',
+    "svg": b'<svg xmlns="http://www.w3.org/2000/svg" width="3" height="2"/>',
+}
+
 SETTINGS = ["3", "8\nmore text", " \t-17", "+42", "-2147483648", "2147483647", "2147483648",
             "99999999999999999999", "", "abc", "- 5", "0x10", "007"]
 
@@ -198,6 +285,10 @@ def main():
     write_bmp_corpus(out)
     if bmp_only:
         return
+    for name, data in PNGS.items():
+        write(os.path.join(out, "picture_png", name), data)
+    for name, data in PICTURES.items():
+        write(os.path.join(out, "picture_pixbuf", name), data)
     for target in ("tvq_draw", "converter", "pixbuf_loader"):
         for name, data in TVQS.items():
             write(os.path.join(out, target, name + ".tvq"), data)

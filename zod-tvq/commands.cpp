@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <set>
 #include <unistd.h>
 
@@ -62,10 +63,24 @@ std::string StreamsAndOutputError(const Options& options) {
     return "";
 }
 
+using OneFile = std::function<bool(const std::string&, const std::string&, std::string*)>;
+
+// One input's failure, whatever it is, is that input's alone: the batch goes on.
+bool OneInput(const OneFile& one, const std::string& input, const std::string& output,
+              std::string* reason) {
+    try {
+        return one(input, output, reason);
+    } catch (const std::bad_alloc&) {
+        *reason = "out of memory";
+    } catch (const std::exception& error) {
+        *reason = error.what();
+    }
+    return false;
+}
+
 // Runs `one` for each input with its output, refusing to write one output twice.
 int EachInput(const Options& options, const std::function<std::string(const std::string&)>& beside,
-              const std::function<bool(const std::string&, const std::string&, std::string*)>& one,
-              Progress& progress) {
+              const OneFile& one, Progress& progress) {
     const bool intoFolder = OutputIsFolder(options.output);
     std::set<std::string> written;
     std::error_code error;
@@ -93,7 +108,7 @@ int EachInput(const Options& options, const std::function<std::string(const std:
         // Two inputs with one output would have the second replace the first unseen.
         if (!IsStandardStream(output) && written.count(key))
             reason = output + " was written from an earlier input";
-        else if (one(input, output, &reason))
+        else if (OneInput(one, input, output, &reason))
             written.insert(key);
         else if (reason.empty())
             reason = "failed";

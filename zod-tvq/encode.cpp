@@ -36,12 +36,11 @@ bool EncodePicture(const std::string& input, const std::string& output,
         *reason = output + " exists; --force replaces it";
         return false;
     }
-    std::unique_ptr<PictureInput> picture = OpenPicture(input, kTvqMaxSide, reason);
+    std::unique_ptr<PictureInput> picture =
+        OpenPicture(input, {settings.maxPixels}, reason);
     if (!picture)
         return false;
     const ImageExtent extent = picture->Extent();
-    if (!(*reason = PictureRefusal(extent, settings.maxPixels)).empty())
-        return false;
     const int channels = picture->Channels();
     const size_t width = size_t(extent.width);
     const int32_t bandRows =

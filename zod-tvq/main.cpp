@@ -137,12 +137,14 @@ int zod::cli::RunZodTvq(int argc, char** argv) {
 
     CLI::App* encode = app.add_subcommand(
         "encode",
-        "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any format gdk-pixbuf reads) as TVQ");
+        "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any other format gdk-pixbuf reads "
+        "but SVG, XPM and XBM) as TVQ");
     options.factor = 8;
     AddFactorOptions(encode, options, &level,
                      "Colour amplification the file is made for (default 8, Level 5: the "
                      "only one whose five bits span 0..255); each channel becomes "
-                     "round(c / factor), at most 31");
+                     "round(c / factor), at most 31; any whole number from 1 (above 510 every "
+                     "channel is 0)");
     encode->add_flag("--dither", options.dither,
                      "Floyd-Steinberg error diffusion, for smooth gradients (without it each "
                      "pixel is encoded on its own)");

@@ -25,11 +25,30 @@ class PictureInput {
     std::string error_;
 };
 
+// What a picture may be: at most `maxPixels` in all, each side at most what a TVQ header
+// holds (kTvqMaxSide).
+struct PictureLimits {
+    uint64_t maxPixels;
+};
+
+// Why a picture of `width` x `height` is refused, in the core's words (TvqPictureText), or
+// empty when it is within the limits.
+std::string PictureSizeRefusal(uint64_t width, uint64_t height, const PictureLimits& limits);
+
+// The most bytes read from one input: what an uncompressed picture of `maxPixels` takes
+// at 32 bits a pixel, and 64 MiB for whatever else a file holds. Beyond it the input is
+// refused (a file at once, standard input once it has sent that much), so that an
+// endless stream or a loader that keeps all it is given cannot grow without end.
+uint64_t PictureByteLimit(uint64_t maxPixels);
+std::string PictureBytesRefusal(uint64_t maxPixels);
+
 // Opens `path` ("-": standard input). A non-interlaced PNG streams through libspng, in
-// constant memory whatever its size; every other format loads whole through the
-// system's gdk-pixbuf loaders. Null with the reason when nothing can be read, it is no
-// picture, or a side is longer than `maxSide`.
-std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSide,
+// constant memory whatever its size; an interlaced one is kept as 3 bytes a pixel, as its
+// rows arrive. Every other format loads whole through the system's gdk-pixbuf loaders,
+// which hold about 4 bytes a pixel. Null with the reason when nothing can be read, it is
+// no picture, it is damaged or cut short, or it is beyond `limits`; a picture beyond them
+// is refused before its pixels are allocated.
+std::unique_ptr<PictureInput> OpenPicture(const std::string& path, const PictureLimits& limits,
                                           std::string* reason);
 
 } // namespace zod::cli

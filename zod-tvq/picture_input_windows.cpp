@@ -15,11 +15,6 @@ namespace zod::cli {
 
 namespace {
 
-std::string TooLarge(uint64_t width, uint64_t height, int32_t maxSide) {
-    return std::to_string(width) + " x " + std::to_string(height) + " pixels: TVQ holds at most " +
-           std::to_string(maxSide) + " on a side";
-}
-
 std::string WicError(const char* what, HRESULT hr) {
     if (hr == WINCODEC_ERR_COMPONENTNOTFOUND || hr == WINCODEC_ERR_UNKNOWNIMAGEFORMAT)
         return "not a picture this system can read";
@@ -42,7 +37,7 @@ class WicInput final : public PictureInput {
             factory_->Release();
     }
 
-    bool Open(const std::wstring& path, int32_t maxSide, std::string* reason) {
+    bool Open(const std::wstring& path, const PictureLimits& limits, std::string* reason) {
         HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IWICImagingFactory, reinterpret_cast<void**>(&factory_));
         if (SUCCEEDED(hr))
@@ -60,9 +55,9 @@ class WicInput final : public PictureInput {
                 frame->Release();
             return false;
         }
-        if (width > UINT(maxSide) || height > UINT(maxSide)) {
+        *reason = PictureSizeRefusal(width, height, limits);
+        if (!reason->empty()) {
             frame->Release();
-            *reason = TooLarge(width, height, maxSide);
             return false;
         }
         IWICFormatConverter* converter = nullptr;
@@ -104,7 +99,7 @@ class WicInput final : public PictureInput {
 
 } // namespace
 
-std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSide,
+std::unique_ptr<PictureInput> OpenPicture(const std::string& path, const PictureLimits& limits,
                                           std::string* reason) {
     std::string name = path;
     if (IsStandardStream(path) && (name = StandardInputPath(reason)).empty())
@@ -116,9 +111,15 @@ std::unique_ptr<PictureInput> OpenPicture(const std::string& path, int32_t maxSi
             *reason = strerror(errno);
         return nullptr;
     }
+    const bool tooLong = _fseeki64(file, 0, SEEK_END) == 0 &&
+                         uint64_t(_ftelli64(file)) > PictureByteLimit(limits.maxPixels);
     fclose(file);
+    if (tooLong) {
+        *reason = PictureBytesRefusal(limits.maxPixels);
+        return nullptr;
+    }
     auto picture = std::make_unique<WicInput>();
-    if (!picture->Open(PathOf(name).wstring(), maxSide, reason))
+    if (!picture->Open(PathOf(name).wstring(), limits, reason))
         return nullptr;
     return picture;
 }

@@ -54,13 +54,13 @@ bool RenameNoReplace(const char* from, const char* to) {
     return true;
 }
 
-// A fresh name beside `target` for the file on its way into place.
+// A fresh name beside `target` for the file on its way into place, of the same short length
+// whatever the target's: a target's name may already be as long as the file system allows.
 std::string TemporaryName(const std::string& target) {
     static std::random_device random;
-    char suffix[16];
-    snprintf(suffix, sizeof suffix, "%08x", unsigned(random()));
-    return Folder(target) + "/." + std::filesystem::path(target).filename().string() + ".zod-tvq-" +
-           suffix;
+    char name[32];
+    snprintf(name, sizeof name, "/.zod-tvq-%08x", unsigned(random()));
+    return Folder(target) + name;
 }
 
 } // namespace

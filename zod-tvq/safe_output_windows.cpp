@@ -125,8 +125,8 @@ bool SafeOutput::Create(const std::string& target, const std::vector<FileIdentit
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t suffix[16];
         swprintf(suffix, 16, L"%08x", unsigned(random()));
-        const std::wstring name =
-            (folder / (L"." + targetPath.filename().wstring() + L".zod-tvq-" + suffix)).wstring();
+        // As short whatever the target's name: that may already be as long as allowed.
+        const std::wstring name = (folder / (std::wstring(L".zod-tvq-") + suffix)).wstring();
         // CREATE_NEW: nothing already there is opened, not even a planted link.
         HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);

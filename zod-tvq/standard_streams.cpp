@@ -18,10 +18,14 @@ std::string DescriptorPath(int fd) {
 
 std::string StandardInputPath(std::string* reason) {
     struct stat status;
-    if (fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode))
+    // Opening the path starts at the file's beginning, which is where standard input stands
+    // only when nothing has read from it yet: `(read head; zod-tvq info -) <file`.
+    if (fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode) &&
+        lseek(STDIN_FILENO, 0, SEEK_CUR) == 0)
         return DescriptorPath(STDIN_FILENO);
-    // A pipe or a terminal cannot seek: keep what it gives. tmpfile() removes its name at
-    // once, so nothing is left behind however the process ends.
+    // A pipe or a terminal cannot seek: keep what it gives from here on, as for a file read
+    // in part. tmpfile() removes its name at once, so nothing is left behind however the
+    // process ends.
     FILE* copy = tmpfile();
     static char buffer[1 << 16];
     size_t got = 0;

@@ -19,12 +19,4 @@ std::string ConvertRefusal(const TvqFacts& facts, uint64_t maxPixels, bool allow
     return VerdictMessage(verdict, facts, maxPixels);
 }
 
-std::string PictureRefusal(ImageExtent extent, uint64_t maxPixels) {
-    if (TvqWithinLimit(extent, maxPixels))
-        return "";
-    char text[kTvqVerdictTextCapacity];
-    TvqLimitText(extent, maxPixels, text, sizeof text);
-    return text;
-}
-
 } // namespace zod::cli

@@ -17,7 +17,4 @@ std::string VerdictMessage(TvqVerdict verdict, const TvqFacts& facts, uint64_t m
 // `allowSparse`.
 std::string ConvertRefusal(const TvqFacts& facts, uint64_t maxPixels, bool allowSparse);
 
-// Why encode leaves a picture of `extent` alone, or empty: the same limit, in the same words.
-std::string PictureRefusal(ImageExtent extent, uint64_t maxPixels);
-
 } // namespace zod::cli

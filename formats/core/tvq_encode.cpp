@@ -61,7 +61,8 @@ void TvqDitherRowToWords(const TvqEncodeTable& table, const uint8_t* pixels, int
             int32_t wanted = OverBlack(pixels, c, channels) + carried;
             wanted = wanted < 0 ? 0 : wanted > 255 ? 255 : wanted;
             const int32_t level = TvqQuantise(wanted, table.factor);
-            const int32_t shown = level * table.factor > 255 ? 255 : level * table.factor;
+            const int64_t amplified = int64_t(level) * table.factor;
+            const int32_t shown = amplified > 255 ? 255 : int32_t(amplified);
             const int32_t error = wanted - shown;
             here[i + 3] += 7 * error; // in sixteenths
             below[i - 3] += 3 * error;

@@ -17,10 +17,11 @@ constexpr size_t kTvqHeaderBytes = 32;
 // The header for an image of `extent`, both sides 1 .. kTvqMaxSide.
 void TvqWriteHeader(ImageExtent extent, uint8_t* header);
 
-// The five-bit level nearest to `value` (0..255) at `factor` (at least 1).
+// The five-bit level nearest to `value` (0..255) at `factor` (at least 1, up to INT32_MAX:
+// in 64 bits, so that the largest factors give 0 rather than overflow).
 inline int32_t TvqQuantise(int32_t value, int32_t factor) {
-    const int32_t level = (2 * value + factor) / (2 * factor); // round half up
-    return level > 31 ? 31 : level;
+    const int64_t level = (2 * int64_t(value) + factor) / (2 * int64_t(factor)); // half up
+    return level > 31 ? 31 : int32_t(level);
 }
 
 // Each channel value's bits of the word at one factor, for whole rows.

@@ -68,3 +68,7 @@ void TvqVerdictText(TvqVerdict verdict, const uint8_t* start, uint64_t fileBytes
 // TOO_LARGE's words, for any picture of `extent` over the limit: a TVQ file's, or one
 // that zod-tvq would encode.
 void TvqLimitText(ImageExtent extent, uint64_t maxPixels, char* text, size_t capacity);
+// Why a picture of width x height cannot become a TVQ file: a side longer than the header
+// holds, or more pixels than `maxPixels`; empty when it can.
+void TvqPictureText(uint64_t width, uint64_t height, uint64_t maxPixels, char* text,
+                    size_t capacity);

@@ -1,4 +1,5 @@
 #include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_encode.h"
 #include "formats/core/tvq_plausible.h"
 
 #include <cinttypes>
@@ -29,6 +30,18 @@ void TvqLimitText(ImageExtent extent, uint64_t maxPixels, char* text, size_t cap
         snprintf(text, capacity,
                  "%" PRId32 " x %" PRId32 " pixels, larger than --max-pixels allows (%" PRIu64 ")",
                  extent.width, extent.height, maxPixels);
+}
+
+void TvqPictureText(uint64_t width, uint64_t height, uint64_t maxPixels, char* text,
+                    size_t capacity) {
+    if (capacity == 0)
+        return;
+    text[0] = '\0';
+    if (width > uint64_t(kTvqMaxSide) || height > uint64_t(kTvqMaxSide))
+        snprintf(text, capacity, "%" PRIu64 " x %" PRIu64 " pixels: TVQ holds at most %" PRId32
+                 " on a side", width, height, kTvqMaxSide);
+    else if (!TvqWithinLimit({int32_t(width), int32_t(height)}, maxPixels))
+        TvqLimitText({int32_t(width), int32_t(height)}, maxPixels, text, capacity);
 }
 
 void TvqVerdictText(TvqVerdict verdict, const uint8_t* start, uint64_t fileBytes,

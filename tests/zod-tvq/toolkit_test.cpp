@@ -113,6 +113,14 @@ TEST_F(Toolkit, EncodeReadsOtherFormatsAndRefusesWhatTvqCannotHold) {
               std::vector<uint16_t>({0xFFDF, 0, 0}));
     ASSERT_EQ(Run("zod-tvq encode a.png").status, 0);
     EXPECT_EQ(Read("a.tvq"), TvqBytes(2, 1, {16 << 11, 31 << 6}));
+    // Interlaced pictures, whose rows come pass by pass, give the same words.
+    for (const int channels : {3, 4}) {
+        const std::vector<uint8_t> pixels = RandomBytes(size_t(37 * 19 * channels), 5);
+        Put("plain.png", PngBytes(37, 19, channels, pixels));
+        Put("passes.png", PngBytes(37, 19, channels, pixels, true));
+        ASSERT_EQ(Run("zod-tvq encode --force plain.png passes.png").status, 0);
+        EXPECT_TRUE(Read("plain.tvq") == Read("passes.tvq")) << channels;
+    }
 }
 
 // The one rule refuses the same files in convert and info, in the same words.
@@ -188,15 +196,19 @@ TEST_F(Toolkit, OutputFormatFollowsTheNameAndMismatchesAreUsageErrors) {
 TEST_F(Toolkit, DashReadsStandardInputAndWritesStandardOutput) {
     const std::string tvq = TvqBytes(3, 2, NoiseWords(6));
     Put("in.tvq", tvq);
+    // Another picture's 64 bytes, which a shell has read already, before in.tvq.
+    Put("two.bin", TvqBytes(16, 1, NoiseWords(16)) + tvq);
+    const std::string skip = "(dd bs=64 count=1 of=/dev/null 2>/dev/null; zod-tvq ";
     Put("p.png", PngBytes(4, 2, 3, RandomBytes(24, 3)));
     ASSERT_EQ(Run("zod-tvq convert --to png -o file.png in.tvq").status, 0);
     ASSERT_EQ(Run("zod-tvq encode -o file.tvq p.png").status, 0);
     const struct {
-        const char* command;
+        std::string command;
         int status;
         const char* same; // a file standard output must equal, or nullptr
     } cases[] = {
         {"zod-tvq convert --to png -o - in.tvq", 0, "file.png"},
+        {skip + "convert --to png -o - -) <two.bin", 0, "file.png"},
         {"zod-tvq convert --to png -o - - <in.tvq", 0, "file.png"},
         {"cat in.tvq | zod-tvq convert --to png -o - -", 0, "file.png"},
         {"cat p.png | zod-tvq encode -o - -", 0, "file.tvq"},
@@ -215,8 +227,9 @@ TEST_F(Toolkit, DashReadsStandardInputAndWritesStandardOutput) {
         }
         EXPECT_FALSE(FileExists(work + "/-")) << c.command;
     }
-    EXPECT_EQ(Run("cat in.tvq | zod-tvq info -").out,
-              "standard input: 3 x 2, 6 of 6 pixel words\n");
+    for (const std::string& command :
+         {std::string("cat in.tvq | zod-tvq info -"), skip + "info -) <two.bin"})
+        EXPECT_EQ(Run(command).out, "standard input: 3 x 2, 6 of 6 pixel words\n") << command;
     // Binary data would garble a terminal: `script` gives the program one.
     const Result terminal = Run("script -qec 'zod-tvq convert --to bmp -o - in.tvq' /dev/null");
     EXPECT_EQ(terminal.status, 2);

@@ -76,21 +76,24 @@ TEST_F(ZodTvq, DefaultFactorIsTheSavedOneElseThree) {
 }
 
 TEST_F(ZodTvq, ExistingOutputIsReplacedOnlyWithForce) {
+    const std::string longest = std::string(251, 'n') + ".bmp"; // as long as a name can be
     const struct {
-        const char* args;
+        std::string args;
         int status;
         bool replaced;
+        std::string target = "in.bmp";
     } cases[] = {
         {"convert in.tvq", 1, false},
         {"convert --to bmp in.tvq -o in.bmp", 1, false},
         {"convert --force in.tvq", 0, true},
+        {"convert --force -o " + longest + " in.tvq", 0, true, longest},
     };
     Put("in.tvq", TvqBytes(2, 1, {1, 2}));
     for (const auto& c : cases) {
-        Put("in.bmp", "precious");
+        Put(c.target, "precious");
         const Result result = Zod(c.args);
         EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(Read("in.bmp") == "precious", !c.replaced);
+        EXPECT_EQ(Read(c.target) == "precious", !c.replaced);
         EXPECT_EQ(result.err.empty(), c.replaced) << result.err;
     }
 }
