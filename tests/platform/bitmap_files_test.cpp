@@ -1,6 +1,7 @@
-// LoadImageA with LR_LOADFROMFILE: one file per BMP encoding family, built here byte by byte,
-// the corpus of files to accept or refuse, the work bounded by what the headers describe,
-// and the last decoded file kept only while it is unchanged.
+// LoadImageA with LR_LOADFROMFILE: the corpus of files to accept or refuse, the work bounded
+// by what the headers describe, and the last decoded file kept only while it is unchanged.
+// gdk-pixbuf decodes; what is ours is checked here: the headers read, the bytes handed over,
+// and the pixels converted.
 #include "platform/hosts/headless.h"
 #include "tests/support/bmp_corpus.h"
 #include "tests/support/image_files.h"
@@ -28,49 +29,29 @@ COLORREF PaletteColour(int i) {
     return RGB(i * 16 + 1, 255 - i * 15, (i * 37) & 255);
 }
 
-std::string Hex(const char* hex) {
-    std::string bytes;
-    for (; *hex; hex += 2)
-        bytes += char(std::stoi(std::string(hex, 2), nullptr, 16));
-    return bytes;
-}
-
+// A BMP file with a 40-byte header, `colours` palette entries PaletteColour(i) and `gap`
+// zero bytes between them and the pixels.
 struct Form {
     const char* name;
-    int headerSize; // 12 (OS/2 core), 40, 108 (V4) or 124 (V5)
-    int width;
-    int height; // negative: top-down
-    int bpp;
-    uint32_t compression;        // 0 RGB, 1 RLE8, 2 RLE4, 3 BITFIELDS
-    int colours;                 // palette entries, PaletteColour(i)
-    std::vector<uint32_t> masks; // red, green, blue; written for BITFIELDS
+    int width, height, bpp;
+    uint32_t compression; // 0 RGB, 1 RLE8
+    int colours;
     std::string pixels;
-    uint32_t gap = 0; // zero bytes between the palette and the pixels
+    uint32_t gap = 0;
 };
 
 std::string BmpFile(const Form& f) {
     std::string header;
-    const int side = f.headerSize == 12 ? 2 : 4; // the OS/2 header has 16-bit sizes
-    PutLe(header, uint32_t(f.headerSize), 4);
-    PutLe(header, uint32_t(f.width), side);
-    PutLe(header, uint32_t(f.height), side);
+    for (uint32_t v : {40u, uint32_t(f.width), uint32_t(f.height)})
+        PutLe(header, v, 4);
     PutLe(header, 1, 2);
     PutLe(header, uint32_t(f.bpp), 2);
-    if (f.headerSize > 12) {
-        // A full palette is given as 0 colours used, as most files do.
-        const uint32_t used = f.bpp <= 8 && f.colours == 1 << f.bpp ? 0 : uint32_t(f.colours);
-        for (uint32_t v : {f.compression, uint32_t(f.pixels.size()), 2835u, 2835u, used, 0u})
-            PutLe(header, v, 4);
-        if (f.compression == 3) // in the V4/V5 header, or just after a 40-byte one
-            for (uint32_t mask : f.masks)
-                PutLe(header, mask, 4);
-        header.resize(std::max(header.size(), size_t(f.headerSize)), '\0'); // V4/V5: zeros
-    }
+    for (uint32_t v :
+         {f.compression, uint32_t(f.pixels.size()), 2835u, 2835u, uint32_t(f.colours), 0u})
+        PutLe(header, v, 4);
     for (int i = 0; i < f.colours; ++i) {
         const COLORREF c = PaletteColour(i);
-        header += {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c))};
-        if (f.headerSize != 12)
-            header += '\0';
+        header += {char(GetBValue(c)), char(GetGValue(c)), char(GetRValue(c)), '\0'};
     }
     const uint32_t offset = uint32_t(14 + header.size()) + f.gap;
     std::string file = "BM";
@@ -123,44 +104,6 @@ bool ResetPeak() {
     return bool(clear << "5" << std::flush);
 }
 
-// 3 x 2 pixels: every form but 32 bits needs row padding, here 0xEE, which a decoder must
-// skip. Pixel (x, y) is palette index (x + 3y) % colours, or else Direct(x, y) under the
-// masks. RLE forms give runs of one and end each row.
-COLORREF Direct(int x, int y) {
-    return RGB(x * 50 + 10, y * 80 + 20, (x + y) * 30 + 5);
-}
-const std::vector<uint32_t> kNone, k565 = {0xF800, 0x07E0, 0x001F}, kBgr = {0xFF, 0xFF00, 0xFF0000};
-const Form kForms[] = {
-    {"Indexed1", 40, 3, 2, 1, 0, 2, kNone, Hex("a0eeeeee40eeeeee")},
-    {"Rle8", 40, 3, 2, 8, 1, 16, kNone, Hex("01030104010500000100010101020001")},
-    {"Rle4", 40, 3, 2, 4, 2, 16, kNone, Hex("01330144015500000100011101220001")},
-    {"Rgb555", 40, 3, 2, 16, 0, 0, kNone, Hex("8405881d8b35eeee4004441c4834eeee")},
-    {"Bitfields565", 40, 3, 2, 16, 3, 0, k565, Hex("240b283b2b6beeeea008a438a868eeee")},
-    {"Rgb24TopDown", 40, 3, -2, 24, 0, 0, kNone,
-     Hex("05140a23143c41146eeeeeee23640a41643c5f646eeeeeee")},
-    {"Os2Indexed4", 12, 3, 2, 4, 0, 16, kNone, Hex("3450eeee0120eeee")},
-    {"V4Indexed8TopDown", 108, 3, -2, 8, 0, 16, kNone, Hex("000102ee030405ee")},
-    {"V5Bitfields32", 124, 3, 2, 32, 3, 0, kBgr,
-     Hex("0a6423003c6441006e645f000a1405003c1423006e144100")},
-};
-
-TEST(LoadImage, DecodesEachEncodingFamily) {
-    HeadlessHost host(16, 16);
-    TempDir dir;
-    for (const Form& f : kForms) {
-        SCOPED_TRACE(f.name);
-        WriteFileBytes(dir.File("form.bmp"), BmpFile(f));
-        const Picture p = LoadPicture(dir.File("form.bmp"));
-        ASSERT_EQ(std::pair(p.width, p.height), std::pair(LONG(3), LONG(2)));
-        const COLORREF kept = f.bpp == 16 ? 0xF8F8F8 : 0xFFFFFF; // bits the form holds
-        for (int i = 0; i < 6; ++i) {
-            const COLORREF want = f.colours ? PaletteColour(i % f.colours) : Direct(i % 3, i / 3);
-            EXPECT_EQ(p.pixels[size_t(i)] & kept, want & kept) << i % 3 << "," << i / 3;
-        }
-    }
-    EXPECT_EQ(LiveResourceHandles(), 0);
-}
-
 // The corpus holds every encoding, bad fields of every kind, truncations, RLE overruns,
 // and files whose few bytes claim gigabytes of pixels. Each, accepted or refused, costs
 // little more memory than its headers and pixels: none makes the loader allocate what a few
@@ -202,8 +145,8 @@ TEST(LoadImage, ReadsOnlyWhatTheHeadersDescribe) {
             rgb24 += {char(x), char(y), char(9)};
         rgb24 += '\0'; // 39 bytes, padded to 40
     }
-    const Form rgb = {"", 40, 13, 7, 24, 0, 0, kNone, rgb24};
-    const Form rle = {"", 40, 4, 2, 8, 1, 4, kNone, {4, 1, 0, 0, 4, 2, 0, 1}}; // rows of 1, 2
+    const Form rgb = {"", 13, 7, 24, 0, 0, rgb24};
+    const Form rle = {"", 4, 2, 8, 1, 4, {4, 1, 0, 0, 4, 2, 0, 1}}; // rows of 1, 2
     const long long kMiB = 1 << 20;
     const struct {
         const char* name;
@@ -256,11 +199,11 @@ TEST(LoadImage, ASmallFileHoldsItsDecodedImageAboutOnce) {
         Form form;
         int (*index)(int x); // the palette index of column x
     } cases[] = {
-        {{"1-bit", 40, 4096, 4096, 1, 0, 2, kNone, std::string(512 * 4096, '\x5a')},
+        {{"1-bit", 4096, 4096, 1, 0, 2, std::string(512 * 4096, '\x5a')},
          [](int x) { return 0x5a >> (7 - x % 8) & 1; }},
-        {{"4-bit", 40, 4096, 4096, 4, 0, 16, kNone, std::string(2048 * 4096, '\x31')},
+        {{"4-bit", 4096, 4096, 4, 0, 16, std::string(2048 * 4096, '\x31')},
          [](int x) { return x % 2 ? 1 : 3; }},
-        {{"RLE8", 40, 4096, 4096, 8, 1, 16, kNone, rle}, [](int x) { return x / 256; }},
+        {{"RLE8", 4096, 4096, 8, 1, 16, rle}, [](int x) { return x / 256; }},
     };
     if (!ResetPeak()) {
         printf("[  SKIPPED ] the peak memory cannot be reset here\n");
