@@ -39,8 +39,6 @@ class Program {
     void ExportBmp(const std::string& name);
     void Check(std::function<void()> check) { host.Then(std::move(check)); }
 
-    // Client pixel (x, y): the screen under the 18-row menu bar.
-    COLORREF Client(int x, int y) const { return ScreenPixel(x, y + kMenuBarRows); }
     std::vector<uint32_t> Screen() const;
 
     HeadlessHost host;
