@@ -3,7 +3,7 @@
 // tables into a plain buffer, drawing nothing. The cases run interleaved (on a shared
 // machine noise then falls on all of them alike); the table at the end gives each one's
 // median and minimum CPU time and its ratio to the baseline.
-#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
 #include "formats/tvq_draw.h"
 #include "platform/hosts/headless.h"
 #include "shell/shell.h"

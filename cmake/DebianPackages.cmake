@@ -25,8 +25,12 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 # Each install component is a package.
-set(ZOD_DEB_PACKAGES viewer=zod-edozuv converter=zod-tvq pixbuf=gdk-pixbuf-loader-tvq
-                     qt=qt5-image-formats-plugin-tvq)
+set(ZOD_DEB_PACKAGES viewer=zod-edozuv converter=zod-tvq pixbuf=gdk-pixbuf-loader-tvq)
+set(zod_deb_targets zod-edozuv zod-tvq zod_pixbuf_tvq)
+if(TARGET zod_qt_tvq) # a build without Qt packages the rest
+  list(APPEND ZOD_DEB_PACKAGES qt=qt5-image-formats-plugin-tvq)
+  list(APPEND zod_deb_targets zod_qt_tvq)
+endif()
 set(CPACK_COMPONENTS_ALL "")
 foreach(pair IN LISTS ZOD_DEB_PACKAGES)
   string(REPLACE "=" ";" pair ${pair})
@@ -109,4 +113,4 @@ add_custom_target(deb
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Making the Debian packages in ${CMAKE_BINARY_DIR}/packages"
   VERBATIM)
-add_dependencies(deb zod-edozuv zod-tvq zod_pixbuf_tvq zod_qt_tvq)
+add_dependencies(deb ${zod_deb_targets})

@@ -3,7 +3,7 @@
 // surface can show.
 #include "formats/tvq_draw.h"
 
-#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
 
 namespace {
 

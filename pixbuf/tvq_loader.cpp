@@ -11,7 +11,8 @@
 // word, more than 2^28 pixels, and an image of more than 2^24 pixels that the file holds
 // fewer than one word per 64 pixels of. TVQ has no signature, so any file reaching this
 // loader is a TVQ file by its name; a garbage header on a small file would otherwise ask
-// for up to 800 MB of one colour.
+// for up to 800 MB of one colour. A file that goes on more than 1 MiB past its image is
+// refused too: a .tvq link to /dev/zero would otherwise be read for ever.
 #include "common/types.h"
 #include "formats/core/tvq_decode.h"
 #include "formats/core/tvq_plausible.h"
@@ -28,6 +29,8 @@
 #include <vector>
 
 namespace {
+
+constexpr uint64_t kBytesPastImage = uint64_t(1) << 20;
 
 struct TvqLoad {
     GdkPixbufModuleSizeFunc sizeFunc = nullptr;
@@ -136,9 +139,15 @@ bool Feed(TvqLoad& load, const uint8_t* data, uint64_t size, GError** error) {
         if (load.received == kTvqSizeFieldsBytes && !ReadSize(load, error))
             return false;
     }
-    if (size == 0 || load.sizeOnly)
+    if (size == 0)
         return true;
     load.received += size;
+    if (load.received - kTvqPixelsOffset > 2 * load.imageWords + kBytesPastImage)
+        return Fail(error, GDK_PIXBUF_ERROR_CORRUPT_IMAGE,
+                    "TVQ file goes on more than 1 MiB past its image of %d × %d pixels",
+                    load.extent.width, load.extent.height);
+    if (load.sizeOnly)
+        return true;
     if (load.pixbuf) {
         FeedPixels(load, data, size);
         return true;
@@ -177,9 +186,7 @@ std::shared_ptr<const TvqTripleTable> TriplesFor(int32_t factor) {
     const std::lock_guard<std::mutex> lock(mutex);
     if (!kept || keptFactor != factor) {
         auto table = std::make_shared<TvqTripleTable>();
-        TvqPalette palette;
-        MakeTvqPalette(factor, &palette);
-        MakeTvqTripleTable(palette, false, table.get());
+        MakeTvqTripleTable(factor, TVQ_RED_FIRST, table.get());
         kept = std::move(table);
         keptFactor = factor;
     }
@@ -194,9 +201,7 @@ gpointer BeginLoad(GdkPixbufModuleSizeFunc sizeFunc, GdkPixbufModulePreparedFunc
         load->preparedFunc = preparedFunc;
         load->updatedFunc = updatedFunc;
         load->user = user;
-        int32_t factor = kDefaultAmplificationFactor;
-        LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-        load->triples = TriplesFor(factor);
+        load->triples = TriplesFor(SavedFactorOrDefault());
         return load.release();
     } catch (...) {
         g_set_error_literal(error, GDK_PIXBUF_ERROR, GDK_PIXBUF_ERROR_INSUFFICIENT_MEMORY,

@@ -1,24 +1,21 @@
 // Decoding through formats/ alone: the one plausibility rule, the viewer's colours at its
-// saved factor (3 without one; the settings file is only read), and a smaller picture
-// made by the thumbnail sampling rule, reading only the rows it samples.
+// saved factor (3 without one; the settings file is only read), and a picture of another
+// size made by the sampling rule, reading only the rows it samples.
 #include "qt/tvq_handler.h"
 
+#include "common/tvq_name.h"
 #include "common/types.h"
-#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
 #include "formats/core/tvq_plausible.h"
-#include "formats/core/tvq_scale.h"
 #include "settings/stored_factor.h"
 
 #include <QBuffer>
-#include <QFileDevice>
-#include <QFileInfo>
+#include <QFile>
 #include <QImage>
 #include <QVariant>
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
-#include <vector>
 
 namespace {
 
@@ -26,84 +23,83 @@ namespace {
 // time it takes as RGB32 (bench/thumbnails.sh's reader; less memory to touch).
 constexpr QImage::Format kFormat = QImage::Format_RGB888;
 constexpr size_t kPixelBytes = 3;
-constexpr bool kBlueFirst = false;
 
-int32_t SavedFactor() {
-    // The settings core keeps its path in one buffer; Qt programs read images on many threads.
-    static std::mutex mutex;
-    std::lock_guard<std::mutex> lock(mutex);
-    int32_t factor = kDefaultAmplificationFactor;
-    LoadStoredFactor(&factor); // leaves the default when the file cannot be read
-    return factor;
-}
+// A device that can seek, as the core's byte source: its bytes from `start` on are the file's.
+struct DeviceBytes {
+    QIODevice* device;
+    qint64 start;
+};
 
-bool ReadAt(QIODevice* device, qint64 at, char* data, qint64 size) {
-    return (device->pos() == at || device->seek(at)) && device->read(data, size) == size;
-}
-
-// The image from a device that may seek, whose bytes from `start` are the file's.
-bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
-    const qint64 deviceSize = device->size();
-    const uint64_t fileBytes = deviceSize > start ? uint64_t(deviceSize - start) : 0;
-    uint8_t header[kTvqSizeFieldsBytes] = {};
-    if (fileBytes >= sizeof header &&
-        !ReadAt(device, start, reinterpret_cast<char*>(header), sizeof header))
-        return false;
-    const ImageExtent extent = TvqExtentFromHeader(header);
-    if (TvqCheckStart(header, fileBytes) != TVQ_PLAUSIBLE)
-        return false;
-    const uint64_t imageWords = TvqImageWords(extent);
-    const uint64_t pixelBytes = std::min(fileBytes - kTvqPixelsOffset, 2 * imageWords);
-    const uint64_t storedWords = (pixelBytes + 1) / 2;
-    uint16_t pastEnd = 0;
-    if (storedWords < imageWords) {
-        uint8_t last[2];
-        const qint64 count = pixelBytes % 2 ? 1 : 2;
-        if (!ReadAt(device, start + qint64(kTvqPixelsOffset + pixelBytes) - count,
-                    reinterpret_cast<char*>(last), count))
-            return false;
-        pastEnd = TvqPastEndWord(last, size_t(count));
+size_t ReadAt(void* context, uint64_t offset, uint8_t* into, size_t count) {
+    const auto* bytes = static_cast<const DeviceBytes*>(context);
+    QIODevice* device = bytes->device;
+    const qint64 at = bytes->start + qint64(offset);
+    // Past the end is simply nothing; a buffer would warn on the terminal.
+    if (at >= device->size() || (device->pos() != at && !device->seek(at)))
+        return 0;
+    size_t got = 0;
+    while (got < count) {
+        const qint64 more = device->read(reinterpret_cast<char*>(into + got), qint64(count - got));
+        if (more <= 0)
+            break;
+        got += size_t(more);
     }
+    return got;
+}
 
-    // Larger than the picture repeats pixels, as QImageReader's own scaling would.
+bool SizeOf(void* context, uint64_t* size) {
+    const auto* bytes = static_cast<const DeviceBytes*>(context);
+    const qint64 deviceSize = bytes->device->size();
+    *size = deviceSize > bytes->start ? uint64_t(deviceSize - bytes->start) : 0;
+    return true;
+}
+
+struct OpenedTvq {
+    TvqFile file{};
+    ~OpenedTvq() { CloseTvqFile(&file); }
+};
+
+// The image from a device that may seek, at `scaledSize` when that is valid: larger than
+// the picture repeats pixels, as QImageReader's own scaling would, but never past the
+// pixel limit of a whole picture.
+bool Decode(QIODevice* device, qint64 start, QSize scaledSize, QImage* image) {
+    DeviceBytes bytes{device, start};
+    OpenedTvq tvq;
+    if (!OpenTvqSource(TvqSource{&bytes, ReadAt, SizeOf}, &tvq.file) ||
+        TvqCheckOpenFile(tvq.file) != TVQ_PLAUSIBLE)
+        return false;
     const ImageExtent out = scaledSize.isValid() && !scaledSize.isEmpty()
                                 ? ImageExtent{scaledSize.width(), scaledSize.height()}
-                                : extent;
+                                : tvq.file.extent;
+    if (TvqImageWords(out) > kTvqMaxPixels)
+        return false;
     QImage result(out.width, out.height, kFormat);
     if (result.isNull())
         return false;
-    auto table = std::make_unique<TvqTripleTable>();
-    TvqPalette palette;
-    MakeTvqPalette(SavedFactor(), &palette);
-    MakeTvqTripleTable(palette, kBlueFirst, table.get());
-    std::vector<uint8_t> words(2 * size_t(extent.width));
-    int32_t wordsRow = -1; // the image row `words` holds
-    int32_t held = 0;
-    for (int32_t j = 0; j < out.height; ++j) {
-        const int32_t y = TvqSampleIndex(j, out.height, extent.height);
-        if (y != wordsRow) {
-            held = TvqRowWordsHeld(extent, y, storedWords);
-            const uint64_t first = 2 * uint64_t(y) * uint64_t(extent.width);
-            // A lone last byte is a word whose high byte is 0.
-            const qint64 bytes = qint64(std::min<uint64_t>(2 * uint64_t(held), pixelBytes - first));
-            if (held > 0)
-                words[size_t(2 * held - 1)] = 0;
-            if (held > 0 && !ReadAt(device, start + qint64(kTvqPixelsOffset + first),
-                                    reinterpret_cast<char*>(words.data()), bytes))
-                return false;
-            wordsRow = y;
-        }
-        TvqSampleRow(*table, words.data(), held, extent.width, pastEnd, out.width, kPixelBytes,
-                     result.scanLine(j));
+    // Kept for the thread's next image: a folder of thumbnails has one factor, and the table
+    // costs more to make than a small image.
+    thread_local std::unique_ptr<TvqTripleTable> table;
+    thread_local int32_t tableFactor = 0;
+    const int32_t factor = SavedFactorOrDefault();
+    if (!table || tableFactor != factor) {
+        if (!table)
+            table.reset(new TvqTripleTable); // every entry is made below
+        MakeTvqTripleTable(factor, TVQ_RED_FIRST, table.get());
+        tableFactor = factor;
     }
+    TvqScaledRows(&tvq.file, *table, out, kPixelBytes, result.bits(),
+                  size_t(result.bytesPerLine()));
+    if (tvq.file.readFailed)
+        return false;
     *image = result;
     return true;
 }
 
-// Up to `size` more bytes of a sequential device, waiting for them as a pipe needs.
+// Up to `size` more bytes of a sequential device, waiting for them as a pipe needs. In
+// pieces: QIODevice::read allocates all it is asked for before it reads a byte.
 void ReadUpTo(QIODevice* device, qint64 size, QByteArray* bytes) {
     while (bytes->size() < size) {
-        const QByteArray more = device->read(size - bytes->size());
+        const QByteArray more = device->read(std::min<qint64>(size - bytes->size(), 64 * 1024));
         if (more.isEmpty() && !device->waitForReadyRead(30000))
             return;
         bytes->append(more);
@@ -130,9 +126,7 @@ bool TvqHandler::NamedTvq(QIODevice* device, const QByteArray& format) {
     if (!format.isEmpty())
         return format.toLower() == "tvq";
     const auto* file = qobject_cast<const QFileDevice*>(device);
-    return file && QFileInfo(file->fileName())
-                           .suffix()
-                           .compare(QLatin1String("tvq"), Qt::CaseInsensitive) == 0;
+    return file && TvqNamed(QFile::encodeName(file->fileName()).constData());
 }
 
 bool TvqHandler::canRead() const {

@@ -2,6 +2,7 @@
 // the program and for tools that have no window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -15,8 +16,15 @@ SettingsPath SettingsFilePath(bool createFolder);
 
 // The factor at the start of the file's text: leading white space, an optional sign and
 // decimal digits; whatever follows is ignored. No number, or one outside 32 bits, gives
-// the default.
+// the default. The viewer reads as far as the number goes.
 int32_t ParseStoredFactor(FILE* file);
+
+// The same from the file's first kSavedFactorPrefixBytes bytes alone, for tools and modules,
+// which read the file at every image: a number that does not end within them (the byte
+// after it there too, or the file's end) gives the default, so a huge file costs no more
+// than a small one.
+constexpr size_t kSavedFactorPrefixBytes = 4096;
+int32_t ParseStoredFactorPrefix(FILE* file);
 
 // Opens `path` for reading only when it is a regular file: a named pipe would wait for a
 // writer. NULL otherwise.
@@ -32,5 +40,6 @@ bool LoadStoredFactor(int32_t* factor);
 // file itself. NULL when neither opens.
 FILE* OpenViewerSettingsFile();
 
-// The factor the viewer would load, for a tool; false when there is no file.
-bool LoadViewerFactor(int32_t* factor);
+// The factor the viewer would load, for a tool or module (which never writes the file): the
+// file's prefix parsed (ParseStoredFactorPrefix), or the default when it cannot be read.
+int32_t SavedFactorOrDefault();

@@ -2,25 +2,14 @@
 // program or opened from a file manager: viewed at start, as if it had been imported.
 #include "shell/shell.h"
 
-#include <cctype>
+#include "common/tvq_name.h"
+
 #include <cstddef>
-#include <cstring>
 
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool EndsWithTvq(const char* path) {
-    size_t length = strlen(path);
-    if (length < 4)
-        return false;
-    const char* extension = path + length - 4;
-    for (int i = 0; i < 4; ++i)
-        if (tolower(static_cast<unsigned char>(extension[i])) != ".tvq"[i])
-            return false;
-    return true;
 }
 
 // Appends `count` copies of `c` while they fit with the terminating NUL; `fits` records
@@ -74,7 +63,7 @@ void OpenFileArgument(HWND window, const char* commandLine) {
     if (!FirstCommandLineArgument(commandLine, SelectedPath, kPathCapacity))
         return;
     // The file is first read by the repaint that follows, as after an import.
-    CurrentViewMode = EndsWithTvq(SelectedPath) ? VIEW_TVQ : VIEW_BITMAP;
+    CurrentViewMode = TvqNamed(SelectedPath) ? VIEW_TVQ : VIEW_BITMAP;
     AdoptSelectedPath();
     InvalidateRect(window, NULL, TRUE);
 }

@@ -1,6 +1,7 @@
 // The main window's procedure: view state, painting and the menu commands.
 #include "shell/shell.h"
 
+#include "formats/core/tvq_levels.h"
 #include "formats/tvq_draw.h"
 #include "settings/settings.h"
 #include "shell/commands.h"
@@ -13,14 +14,8 @@ const char kAboutText[] = "ZOD Edozuv 1.0\n"
                           "Written by the ZOD Edozuv developers.";
 const char kIntroPicture[] = "intro.bmp";
 
-struct Level {
-    int command;
-    int32_t factor;
-};
-
-const Level kLevels[] = {
-    {IDM_LEVEL1, 2}, {IDM_LEVEL2, 3}, {IDM_LEVEL3, 4}, {IDM_LEVEL4, 6}, {IDM_LEVEL5, 8},
-};
+// The Level commands follow one another, so Level n is IDM_LEVEL1 + n - 1.
+static_assert(IDM_LEVEL5 - IDM_LEVEL1 + 1 == kTvqLevelCount, "one command per Level");
 
 LRESULT OnCreate(HWND window) {
     AmplificationFactor = ReadSettings(window);
@@ -64,9 +59,8 @@ void OnCommand(HWND window, int command) {
         ImportBitmapCommand(window, InstanceHandle);
         break;
     default:
-        for (const Level& level : kLevels)
-            if (level.command == command)
-                OnLevel(window, level.factor);
+        if (command >= IDM_LEVEL1 && command <= IDM_LEVEL5)
+            OnLevel(window, TvqLevelFactor(command - IDM_LEVEL1 + 1));
         break;
     }
 }

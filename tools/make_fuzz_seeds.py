@@ -289,7 +289,7 @@ def main():
         write(os.path.join(out, "picture_png", name), data)
     for name, data in PICTURES.items():
         write(os.path.join(out, "picture_pixbuf", name), data)
-    for target in ("tvq_draw", "converter", "pixbuf_loader"):
+    for target in ("tvq_draw", "converter", "pixbuf_loader", "qt_handler"):
         for name, data in TVQS.items():
             write(os.path.join(out, target, name + ".tvq"), data)
     for i, text in enumerate(SETTINGS):

@@ -9,6 +9,7 @@
 #include "common/types.h"
 #include "formats/core/bmp_layout.h"
 #include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
 #include "formats/core/tvq_encode.h"
 #include "formats/core/tvq_levels.h"
 #include "formats/core/tvq_plausible.h"
@@ -63,7 +64,7 @@ const TvqPalette& PaletteFor(int32_t factor) {
 
 // Rows count a band of at most the image, as the worker asks for them.
 bool BandInImage(int32_t first, int32_t count) {
-    return g_file.file && first >= 0 && count > 0 && count <= g_extent.height - first;
+    return g_file.block && first >= 0 && count > 0 && count <= g_extent.height - first;
 }
 
 // A BMP band's rows, made top first, go out bottom first.
@@ -185,7 +186,7 @@ EMSCRIPTEN_KEEPALIVE uint8_t* zod_bmp_rows(int32_t first, int32_t count, int32_t
     if (!out || !g_bgrTable)
         return nullptr;
     if (g_bgrFactor != factor) {
-        MakeTvqTripleTable(PaletteFor(factor), true, g_bgrTable);
+        MakeTvqTripleTable(factor, TVQ_BLUE_FIRST, g_bgrTable);
         g_bgrFactor = factor;
     }
     TvqRowsToTriples(&g_file, *g_bgrTable, first, count, out, stride);

@@ -133,8 +133,8 @@ int RunConvert(const Options& options) {
         return UsageError(problem);
     ConvertSettings settings{options.factor,  format == "png",   options.force,
                              !options.noSync, options.maxPixels, options.allowSparse};
-    if (!options.factorGiven && !LoadViewerFactor(&settings.factor))
-        settings.factor = kDefaultAmplificationFactor; // as the viewer
+    if (!options.factorGiven)
+        settings.factor = SavedFactorOrDefault();
     if (options.factorGiven && !options.quiet && !IsLevelFactor(settings.factor))
         fprintf(stderr, "zod-tvq: note: factor %d is none of the viewer's Levels (%s)\n",
                 int(settings.factor), LevelTable().c_str());

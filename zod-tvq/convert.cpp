@@ -29,9 +29,7 @@ std::string OutputBeside(const std::string& input, const std::string& folder, bo
 }
 
 Converter::Converter(const ConvertSettings& settings, Progress& progress)
-    : settings_(settings), progress_(progress) {
-    MakeTvqPalette(settings.factor, &palette_);
-}
+    : settings_(settings), progress_(progress) {}
 
 void Converter::ProtectInputs(std::vector<FileIdentity> inputs) {
     inputs_ = std::move(inputs);
@@ -85,7 +83,8 @@ bool Converter::Encode(TvqFile& tvq, SafeOutput& out, std::string* reason) {
     if (!table_ || tableBgr_ != layout.bgr) {
         if (!table_)
             table_ = std::make_unique<TvqTripleTable>();
-        MakeTvqTripleTable(palette_, layout.bgr, table_.get());
+        MakeTvqTripleTable(settings_.factor, layout.bgr ? TVQ_BLUE_FIRST : TVQ_RED_FIRST,
+                           table_.get());
         tableBgr_ = layout.bgr;
     }
     const int32_t bandRows = int32_t(std::max<size_t>(1, settings_.bandBytes / layout.stride));

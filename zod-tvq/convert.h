@@ -5,7 +5,7 @@
 #include "zod-tvq/progress.h"
 #include "zod-tvq/safe_output.h"
 #include "zod-tvq/tvq_input.h"
-#include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
 
 #include <memory>
 #include <string>
@@ -47,7 +47,6 @@ class Converter {
     ConvertSettings settings_;
     TvqFacts facts_{};
     Progress& progress_;
-    TvqPalette palette_;
     std::unique_ptr<TvqTripleTable> table_; // for the order of tableBgr_
     bool tableBgr_ = false;
     BandPipeline pipeline_;

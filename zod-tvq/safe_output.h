@@ -18,9 +18,6 @@ struct FileIdentity {
     uint64_t inode;
 };
 
-// Why `target` must not be written, or empty when it may: what is there is not a regular
-// file (a device, a named pipe, a folder: replacing it would not write into it but destroy
-// it), or it is one of `inputs` under any name.
 // The identities of the files at `paths` that exist.
 std::vector<FileIdentity> IdentitiesOf(const std::vector<std::string>& paths);
 
@@ -29,6 +26,10 @@ std::vector<FileIdentity> IdentitiesOf(const std::vector<std::string>& paths);
 // OutputRefusal, which find the facts each in its own way.
 std::string RefusalOf(const std::string& target, const FileIdentity& found, const char* kind,
                       const std::vector<FileIdentity>& inputs);
+
+// Why `target` must not be written, or empty when it may: what is there is not a regular
+// file (a device, a named pipe, a folder: replacing it would not write into it but destroy
+// it), or it is one of `inputs` under any name.
 std::string OutputRefusal(const std::string& target, const std::vector<FileIdentity>& inputs);
 
 class SafeOutput {

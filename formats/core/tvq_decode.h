@@ -24,11 +24,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 constexpr uint64_t kTvqPixelsOffset = 32;
 constexpr size_t kTvqSizeFieldsBytes = 10; // a file must reach the height field
-constexpr uint64_t kTvqBlockWords = 128 * 1024;
 
 // --- header ---------------------------------------------------------------------------
 // The size fields of a header of at least kTvqSizeFieldsBytes bytes.
@@ -76,48 +74,17 @@ inline void TvqFillRun(uint64_t held, uint64_t count, Own own, Value pastEnd, Pu
         put(i, pastEnd);
 }
 
-// Every word's colour as the three bytes a file stores, red first, or blue first when
-// `bgr`, in the first three bytes of each entry, the fourth 0xFF (256 KiB: build one, use
-// it for many rows).
+// Every word's colour at one factor as the three bytes a reader stores, in its channel
+// order, in the first three bytes of each entry, the fourth 0xFF (256 KiB: build one, use
+// it for many rows). Red first: gdk-pixbuf, Qt's RGB888, PNG; blue first: BMP rows and
+// Windows' 32-bit DIBs (whole entries, 0xFFRRGGBB).
 struct TvqTripleTable {
     uint8_t triple[65536][4];
 };
-void MakeTvqTripleTable(const TvqPalette& palette, bool bgr, TvqTripleTable* table);
+enum TvqChannelOrder : int32_t { TVQ_RED_FIRST, TVQ_BLUE_FIRST };
+void MakeTvqTripleTable(int32_t factor, TvqChannelOrder order, TvqTripleTable* table);
 
 // A run of `count` pixels as triples of the table's byte order: its first `held` words
 // (little-endian) are at `words`, the rest take `pastEnd`'s.
 void TvqRunToTriples(const TvqTripleTable& table, const uint8_t* words, uint64_t held, size_t count,
                      uint16_t pastEnd, uint8_t* out);
-
-// --- reading a file in blocks -----------------------------------------------------------
-struct TvqFile {
-    FILE* file;
-    ImageExtent extent;
-    uint64_t pixelBytes;  // bytes of pixel words the file holds, at most the image's
-    uint64_t wordCount;   // the same in words, a lone last byte counting as one
-    uint16_t pastEndWord; // meaningful when 0 < wordCount < TvqImageWords(extent)
-    bool readFailed;      // a read came back short of what the file's length promised
-    uint8_t* block;       // kTvqBlockWords words
-    uint64_t blockFirst;
-    uint64_t blockWords;
-};
-
-// Opens `path` and reads its size. False, with nothing left open, when the file cannot be
-// opened or measured, is shorter than the size fields, or no block can be allocated; the
-// extent is then the header's where the size fields could be read, else (0, 0).
-// Only a regular file is opened: a named pipe would wait for a writer, a device never end.
-bool OpenTvqFile(const char* path, TvqFile* tvq);
-// The same for a stream already open (one over memory, say), which it closes on failure
-// and otherwise through CloseTvqFile.
-bool AdoptTvqFile(FILE* file, TvqFile* tvq);
-void CloseTvqFile(TvqFile* tvq);
-
-// Words first .. first + count - 1 of the image, all below wordCount, count at most
-// kTvqBlockWords. A refill of the block reads up to `ahead` words, to serve the calls
-// that follow. The bytes stay valid until the next call.
-const uint8_t* TvqWords(TvqFile* tvq, uint64_t first, uint64_t count, uint64_t ahead);
-
-// Rows first .. first + rows - 1 (all inside the image) as triples, `stride` bytes apart
-// in `out`. Pixels past the file's end take the past-end colour.
-void TvqRowsToTriples(TvqFile* tvq, const TvqTripleTable& table, int32_t first, int32_t rows,
-                      uint8_t* out, size_t stride);

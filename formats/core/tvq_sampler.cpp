@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -118,4 +119,42 @@ bool TvqFinishSampler(TvqSampler* s) {
     }
     s->sampledRow = -1;
     return true;
+}
+
+bool TvqSampleSource(const TvqSource& source, uint64_t fileBytes, TvqSampler* s,
+                     TvqVerdict* verdict) {
+    constexpr size_t kPieceBytes = 64 * 1024;
+    *verdict = TVQ_PLAUSIBLE;
+    uint8_t* piece = new (std::nothrow) uint8_t[kPieceBytes];
+    if (!piece)
+        return false;
+    const uint64_t imageBytes = 2 * TvqImageWords(s->source);
+    const uint64_t stated = fileBytes > kTvqPixelsOffset ? fileBytes - kTvqPixelsOffset : 0;
+    const uint64_t limit = std::min(stated, imageBytes); // nothing past either is asked for
+    bool ended = false; // before the sampler had every byte it wants
+    while (TvqSamplerWants(*s) < imageBytes) {
+        const uint64_t wants = TvqSamplerWants(*s);
+        if (s->position >= limit) {
+            ended = true;
+            break;
+        }
+        if (wants - s->position >= kTvqSkipAtLeast && wants < limit) {
+            TvqSkipSamplerBytes(s, wants - s->position);
+            continue;
+        }
+        const size_t size = size_t(std::min<uint64_t>(limit - s->position, kPieceBytes));
+        const size_t got =
+            source.readAt(source.context, kTvqPixelsOffset + s->position, piece, size);
+        TvqFeedSampler(s, piece, got);
+        if (got < size) {
+            ended = true;
+            break;
+        }
+    }
+    delete[] piece;
+    if (ended && s->position == 0)
+        *verdict = TVQ_NO_PIXELS;
+    else if (ended && !TvqHoldsEnough(s->source, TvqStoredWords(kTvqPixelsOffset + s->position)))
+        *verdict = TVQ_TOO_SPARSE;
+    return *verdict != TVQ_PLAUSIBLE || TvqFinishSampler(s);
 }

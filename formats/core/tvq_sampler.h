@@ -1,14 +1,16 @@
 // A picture shrunk while its file streams past once, in order, for readers that cannot
-// seek at will (gdk-pixbuf's byte feed, a Windows stream). The bytes of each sampled source
-// row (TvqSampleIndex) are kept until the row is whole, when TvqSampleRow makes its output
-// rows; every other row passes by. So the memory is one source row and the output, and a
-// reader may skip, or need not read, the rows between. At the end, the pixels the file
-// does not reach take the colour of its last word. With `out` equal to the source every
-// row is made, so a full-size reader goes through here too.
+// seek at will (gdk-pixbuf's byte feed; a Windows stream, through TvqSampleSource). The
+// bytes of each sampled source row (TvqSampleIndex) are kept until the row is whole, when
+// TvqSampleRow makes its output rows; every other row passes by. So the memory is one
+// source row and the output, and a reader may skip, or need not read, the rows between. At
+// the end, the pixels the file does not reach take the colour of its last word. With `out`
+// equal to the source every row is made, so a full-size reader goes through here too.
 #pragma once
 
 #include "common/types.h"
 #include "formats/core/tvq_decode.h"
+#include "formats/core/tvq_file.h"
+#include "formats/core/tvq_plausible.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,3 +52,15 @@ void TvqFeedSampler(TvqSampler* sampler, const uint8_t* bytes, size_t count);
 // rule. False, with them unmade, when the file ended inside skipped bytes, so its last
 // word is unknown, or held no pixel byte at all.
 bool TvqFinishSampler(TvqSampler* sampler);
+
+// Gaps between sampled rows of this many bytes or more are skipped rather than read: a
+// skip costs the source a seek (or, where it cannot seek, a read through).
+constexpr uint64_t kTvqSkipAtLeast = 256 * 1024;
+
+// Reads `source` once, in rising offsets, into `sampler`: the pixel bytes of a file that
+// states `fileBytes`, skipping gaps as above, until every output row is made. A source
+// that ends sooner is judged again by the plausibility rule, in `verdict`. False when it
+// cannot finish: no memory, or the source ended inside a skipped gap, so its last word is
+// unknown.
+bool TvqSampleSource(const TvqSource& source, uint64_t fileBytes, TvqSampler* sampler,
+                     TvqVerdict* verdict);

@@ -1,5 +1,6 @@
 // The Linux program's start-up: what the C runtime does before WinMain on Windows.
 #include "common/printable.h"
+#include "common/tvq_name.h"
 #include "platform/hosts/fltk_host.h"
 #include "platform/hosts/fltk_parts.h"
 
@@ -11,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,12 +82,6 @@ std::string WhyUnreadable(const char* path) {
     return why;
 }
 
-// The name, with control characters shown as '?' so that it cannot command the terminal.
-bool NamesTvq(const char* path) {
-    const size_t length = strlen(path);
-    return length >= 4 && strcasecmp(path + length - 4, ".tvq") == 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,11 +106,11 @@ int main(int argc, char** argv) {
     if (!unreadable.empty())
         std::fprintf(stderr, "zod-edozuv: cannot read %s: %s\n", Printable(argv[1]).c_str(),
                      unreadable.c_str());
-    if (argc > 1 && unreadable.empty() && NamesTvq(argv[1]))
+    if (argc > 1 && unreadable.empty() && TvqNamed(argv[1]))
         zod::SayWhyNotTvq(argv[1]);
     zod::FltkHost host;
     // The first paint loads the same file again and shares what this load kept.
-    if (argc > 1 && unreadable.empty() && !NamesTvq(argv[1])) {
+    if (argc > 1 && unreadable.empty() && !TvqNamed(argv[1])) {
         HANDLE bitmap = LoadImageA(nullptr, argv[1], IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
         if (!bitmap)
             std::fprintf(stderr, "zod-edozuv: cannot show %s: not a BMP file it can read\n",

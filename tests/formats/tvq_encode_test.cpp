@@ -2,6 +2,7 @@
 // Level, alpha, dithering and the header.
 #include "formats/core/tvq_decode.h"
 #include "formats/core/tvq_encode.h"
+#include "formats/core/tvq_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int32_t kLevelFactors[] = {2, 3, 4, 6, 8};
 
 uint16_t Word(const uint8_t* words, size_t i) {
     return uint16_t(words[2 * i] | words[2 * i + 1] << 8);
@@ -29,7 +28,7 @@ void Decode(const TvqPalette& palette, uint16_t word, int32_t rgb[3]) {
 // every word whose channels times the factor stay within 255.
 TEST(TvqEncode, RoundTripsBothWaysAtEveryLevel) {
     std::mt19937 random(17);
-    for (const int32_t factor : kLevelFactors) {
+    for (const int32_t factor : kTvqLevelFactors) {
         TvqPalette palette;
         MakeTvqPalette(factor, &palette);
         TvqEncodeTable table;

@@ -64,8 +64,6 @@ TEST(TvqSampler, MakesThePictureShrunkByTheRuleFedAnyWay) {
     };
     const Feeding feedings[] = {{1, false}, {3, false}, {4096, false},
                                 {1, true},  {5, true},  {1 << 20, true}};
-    TvqPalette palette;
-    MakeTvqPalette(kFactor, &palette);
     auto table = std::make_unique<TvqTripleTable>();
     for (const auto& p : pictures) {
         std::string file = TvqBytes(int16_t(p.width), int16_t(p.height), NoiseWords(p.stored, 11));
@@ -76,7 +74,7 @@ TEST(TvqSampler, MakesThePictureShrunkByTheRuleFedAnyWay) {
         for (const Feeding& f : feedings)
             for (size_t pixelBytes : {3, 4}) {
                 const bool bgr = pixelBytes == 4; // as the Windows DIB has it
-                MakeTvqTripleTable(palette, bgr, table.get());
+                MakeTvqTripleTable(kFactor, bgr ? TVQ_BLUE_FIRST : TVQ_RED_FIRST, table.get());
                 SCOPED_TRACE(testing::Message()
                              << p.width << "x" << p.height << " stored " << p.stored
                              << " pieces of " << f.piece << (f.skip ? ", skipping" : "")
@@ -117,10 +115,8 @@ TEST(TvqSampler, MakesThePictureShrunkByTheRuleFedAnyWay) {
 // nothing more, and ignores what comes past the picture.
 TEST(TvqSampler, WantsNothingPastItsLastSampledRow) {
     const std::string file = TvqBytes(20, 10, NoiseWords(400));
-    TvqPalette palette;
-    MakeTvqPalette(3, &palette);
     auto table = std::make_unique<TvqTripleTable>();
-    MakeTvqTripleTable(palette, false, table.get());
+    MakeTvqTripleTable(3, TVQ_RED_FIRST, table.get());
     std::vector<uint8_t> rows(4 * 3 * 2);
     TvqSampler sampler;
     ASSERT_TRUE(TvqStartSampler({20, 10}, {4, 2}, *table, 3, rows.data(), 4 * 3, &sampler));

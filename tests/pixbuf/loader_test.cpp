@@ -86,6 +86,9 @@ TEST(PixbufLoader, RefusesWhatCannotBeAnImageAndBoundsWhatIsMissing) {
         for (size_t piece : {7, 4096})
             EXPECT_EQ(Load(c.file, piece).first > 0, c.decoded)
                 << c.file.size() << " bytes, pieces of " << piece;
+    // Bytes without end after a whole image (a .tvq link to /dev/zero) stop the load.
+    EXPECT_EQ(Load(TvqBytes(3, 3, NoiseWords(9)) + std::string(size_t(2) << 20, '\0'), 65536).first,
+              0);
 }
 
 // Asked for a smaller size, the module makes it itself, sampled as every thumbnail is.

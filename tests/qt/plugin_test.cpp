@@ -132,6 +132,8 @@ TEST_F(QtPlugin, RefusesWhatCannotBeAnImage) {
     for (const auto& c : DecodableCases())
         EXPECT_EQ(Read(c.file, QSize(64, 64)).first > 0, c.decoded) << c.file.size() << " bytes";
     EXPECT_EQ(Read("", {}).first, 0) << "empty";
+    EXPECT_EQ(Read(TvqBytes(3, 3, NoiseWords(9)), QSize(26000, 26000)).first, 0)
+        << "a size asked past the pixel limit (2 GB)";
 }
 
 TEST_F(QtPlugin, GivesTheSizeAndDecodesStraightToTheSizeAsked) {

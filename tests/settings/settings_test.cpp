@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -50,14 +52,18 @@ class SettingsTest : public ::testing::Test {
     zod::test::SettingsFolder settings{dir.path() + "/config"};
 };
 
+constexpr int32_t kAsTheViewer = INT32_MIN + 1;
 struct ReadCase {
-    const char* content;
+    std::string content;
     int32_t factor;
+    int32_t toolFactor = kAsTheViewer; // what the tools' bounded read finds
 };
 
 // Whatever the file holds, reading it never rewrites it and never complains. Out of range
-// or no number: the default.
+// or no number: the default. The tools read the same number, where it ends within the
+// file's first bytes.
 TEST_F(SettingsTest, ReadsTheLeadingNumberOrFallsBackToTheDefault) {
+    const std::string far(kSavedFactorPrefixBytes - 3, ' ');
     const ReadCase cases[] = {
         {"8", 8},
         {"8\nfurther text", 8},
@@ -77,11 +83,18 @@ TEST_F(SettingsTest, ReadsTheLeadingNumberOrFallsBackToTheDefault) {
         {"level 5", 3},
         {"- 5", 3},
         {"-", 3},
+        {far + "12\n...", 12},
+        {far + "123", 123},
+        {far + "1234", 1234, 3},
+        {far + "   5", 5, 3},
+        {std::string(kSavedFactorPrefixBytes + 10, '0') + "7", 7, 3},
     };
     for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.content);
+        SCOPED_TRACE(c.content.size() > 20 ? "..." + c.content.substr(c.content.size() - 4)
+                                           : c.content);
         Store(c.content);
         EXPECT_EQ(ReadSettings(kOwner), c.factor);
+        EXPECT_EQ(SavedFactorOrDefault(), c.toolFactor == kAsTheViewer ? c.factor : c.toolFactor);
         EXPECT_EQ(ReadFileBytes(settings.File()), c.content);
     }
     ExpectBoxes({});
@@ -119,6 +132,16 @@ TEST_F(SettingsTest, FailedDefaultOnAFullDiskLeavesNoEmptyFile) {
     ExpectBoxes({kReadBox, kCreateBox});
     EXPECT_FALSE(FileExists(settings.File()));
     EXPECT_EQ(zod::test::CountFilesIn(dir.path() + "/config/zod-edozuv"), 0);
+}
+
+// The tools read the file at every image, on any thread (the module's threads test): a
+// named pipe there gives the default at once, never waiting for a writer.
+TEST(SavedFactorTest, ANamedPipeGivesTheDefaultWithoutWaiting) {
+    zod::test::TempDir dir;
+    zod::test::SettingsFolder settings(dir.path());
+    std::filesystem::create_directories(dir.path() + "/zod-edozuv");
+    ASSERT_EQ(mkfifo(settings.File().c_str(), 0600), 0);
+    EXPECT_EQ(SavedFactorOrDefault(), kDefaultAmplificationFactor);
 }
 
 TEST(SettingsLocationTest, FollowsTheBaseDirectoryConvention) {

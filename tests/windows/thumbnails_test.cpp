@@ -112,17 +112,13 @@ TEST_F(ThumbnailTest, RegisterServeRefuseAndUnregisterAsExplorerUsesThem) {
 // in order, sampling only what it shows. Its time and peak memory are printed; the floor
 // is reading the same stream whole.
 TEST_F(ThumbnailTest, ViewerFactorComesFromVirtualStoreFirst) {
-    int32_t factor = 0;
-    ASSERT_TRUE(LoadViewerFactor(&factor));
-    EXPECT_EQ(factor, kSavedFactor);
+    EXPECT_EQ(SavedFactorOrDefault(), kSavedFactor);
     fs::remove(dir_.File("VirtualStore/Windows/RARURI.ini"));
     const char* real = "c:\\windows\\RARURI.ini";
     const bool hadReal = fs::exists(real);
     const std::string saved = ReadFileBytes(real);
     WriteFileBytes(real, "7\n");
-    factor = 0;
-    EXPECT_TRUE(LoadViewerFactor(&factor));
-    EXPECT_EQ(factor, 7);
+    EXPECT_EQ(SavedFactorOrDefault(), 7);
     if (hadReal)
         WriteFileBytes(real, saved);
     else
