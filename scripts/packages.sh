@@ -13,12 +13,13 @@ BUILD_PACKAGES+=(libgdk-pixbuf2.0-bin shared-mime-info)
 BUILD_PACKAGES+=(libcli11-dev libspng-dev man-db)
 # The Qt image plugin (Qt 5 Gui; its tests' small viewer uses Widgets).
 BUILD_PACKAGES+=(qtbase5-dev)
-# The GUI tests start Xvfb themselves, type and click with xdotool, and read the screen
-# and send close requests through Xlib; the fonts draw the menu; GTK 2 gives the desktop
-# file chooser, which the tests drive besides FLTK's own; openbox is the window manager of
-# the desktop journey. The install test validates the launcher, builds the MIME database
-# of its prefix, asks gio what type a .tvq file has and `file` what size the icons are.
-GUI_TEST_PACKAGES=(xvfb xauth xdotool libx11-dev fonts-dejavu-core libgtk2.0-0 openbox
+# The GUI tests start Xvfb themselves, type and click with xdotool, read the screen and send
+# close requests through Xlib, and read window properties with xprop (x11-utils); the fonts
+# draw the menu; GTK 2 gives the desktop file chooser, which the tests drive besides FLTK's
+# own; openbox is the window manager of the desktop journey. The install test validates the
+# launcher, builds the MIME database of its prefix, asks gio what type a .tvq file has and
+# `file` what size the icons are.
+GUI_TEST_PACKAGES=(xvfb xauth xdotool x11-utils libx11-dev fonts-dejavu-core libgtk2.0-0 openbox
                    desktop-file-utils shared-mime-info libglib2.0-bin file)
 # The Debian package test: lintian, dpkg-shlibdeps (dpkg-dev) for the packages' dependencies,
 # man, and xdg-mime, which asks the MIME database through mimetype (libfile-mimeinfo-perl)

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>

@@ -52,6 +52,7 @@ TEST(TvqSampler, MakesThePictureShrunkByTheRuleFedAnyWay) {
     } pictures[] = {
         {300, 200, 60000, false, {256, 171}}, // whole
         {64, 64, 4096, false, {64, 64}},      // every pixel
+        {7, 5, 16, true, {7, 5}},             // every pixel, short: rows past the end
         {1000, 10, 2500, true, {256, 3}},     // short, ending in a lone byte
         {7, 900, 3000, false, {1, 128}},      // tall, short
         {50, 50, 1, false, {10, 10}},         // one word
@@ -98,7 +99,8 @@ TEST(TvqSampler, MakesThePictureShrunkByTheRuleFedAnyWay) {
                             const uint8_t* px = row + pixelBytes * size_t(x);
                             const uint32_t got = bgr ? uint32_t(px[2] | px[1] << 8 | px[0] << 16)
                                                      : uint32_t(px[0] | px[1] << 8 | px[2] << 16);
-                            wrong += got != want[size_t(y) * p.out.width + x];
+                            wrong += got != want[size_t(y) * p.out.width + x] ||
+                                     (pixelBytes == 4 && px[3] != 0xFF); // opaque
                         }
                         wrong += row[stride - 1] != 0xAB; // nothing past the row
                     }

@@ -1,5 +1,6 @@
 // The common file dialogs answered by the headless host: what lands in the program's record
-// and buffers, and what the host is asked.
+// and buffers, and why an answer is refused. Both desktop choosers keep asking by the same
+// rule: only an Open dialog that asks for an existing file refuses, naming what it looked for.
 #include "common/little_endian.h"
 #include "platform/hosts/headless.h"
 #include "tests/support/temp_dir.h"
@@ -13,8 +14,6 @@
 namespace zod {
 namespace {
 
-using test::TempDir;
-
 constexpr DWORD kMaxFile = 255; // the program's buffers
 const std::string kBefore = "previous.bmp";
 
@@ -24,6 +23,8 @@ std::string PathOfLength(size_t length, const std::string& name) {
 }
 
 TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
+    const std::string longest = PathOfLength(kMaxFile - 1, "x.bmp");
+    const std::string missing = "\nFile does not exist.";
     struct Case {
         bool save;
         std::string answer; // relative names are inside the test's folder
@@ -31,26 +32,27 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
         DWORD flags;
         std::string file; // expected lpstrFile; empty: refused
         DWORD error;
+        std::string refusal;
     } const cases[] = {
-        {true, "picture", "bmp", 0, "picture.bmp", 0},
-        {true, "a.b/pic", "bmp", 0, "a.b/pic.bmp", 0}, // a dot in a folder is no extension
-        {false, "pic", "tvq", OFN_FILEMUSTEXIST, "pic.tvq", 0},
-        {false, "a.b", nullptr, OFN_FILEMUSTEXIST, "", 0}, // a folder is no file
-        {false, "missing.tvq", nullptr, OFN_FILEMUSTEXIST, "", 0},
-        {true, PathOfLength(kMaxFile - 1, "x.bmp"), "bmp", 0, PathOfLength(kMaxFile - 1, "x.bmp"),
-         0},
-        {true, PathOfLength(kMaxFile, "x.bmp"), "bmp", 0, "", FNERR_BUFFERTOOSMALL},
-        {true, PathOfLength(kMaxFile - 4, "x"), "bmp", 0, "", FNERR_BUFFERTOOSMALL},
+        {true, "picture", "bmp", 0, "picture.bmp", 0, ""},
+        {true, "a.b/pic", "bmp", 0, "a.b/pic.bmp", 0, ""}, // a dot in a folder is no extension
+        {false, "pic", "tvq", OFN_FILEMUSTEXIST, "pic.tvq", 0, ""},
+        {false, "a.b", nullptr, OFN_FILEMUSTEXIST, "", 0, "a.b" + missing}, // a folder is no file
+        {false, "missing", "tvq", OFN_FILEMUSTEXIST, "", 0, "missing.tvq" + missing},
+        {false, "missing.tvq", "tvq", 0, "missing.tvq", 0, ""},
+        {true, longest, "bmp", 0, longest, 0, ""},
+        {true, PathOfLength(kMaxFile, "x.bmp"), "bmp", 0, "", FNERR_BUFFERTOOSMALL, ""},
+        {true, PathOfLength(kMaxFile - 4, "x"), "bmp", 0, "", FNERR_BUFFERTOOSMALL, ""},
     };
     HeadlessHost host(32, 32);
-    TempDir dir;
+    test::TempDir dir;
     mkdir(dir.File("a.b").c_str(), 0700);
     test::WriteFileBytes(dir.File("pic.tvq"), "x");
     auto resolve = [&](const std::string& name) {
         return name.empty() || name[0] == '/' ? name : dir.File(name);
     };
     for (const Case& c : cases) {
-        const int row = int(&c - cases);
+        SCOPED_TRACE(c.answer);
         host.QueueDialogAnswer(resolve(c.answer));
         char file[kMaxFile + 8], title[9];
         std::memset(title, 0x7E, sizeof title);
@@ -62,57 +64,28 @@ TEST(FileDialogs, FillTheBufferOrLeaveItAlone) {
         record.nMaxFile = kMaxFile;
         record.lpstrDefExt = c.defExt;
         record.Flags = c.flags;
-        record.lpstrFilter = "Bitmaps\0*.bmp\0TVQ images\0*.tvq;*.TVQ\0";
+        record.lpstrFilter = "Bitmaps\0*.bmp\0";
         record.lpstrFileTitle = title;
         record.nMaxFileTitle = 8;
         const BOOL ok = c.save ? GetSaveFileNameA(&record) : GetOpenFileNameA(&record);
-        EXPECT_EQ(ok, !c.file.empty()) << row;
-        EXPECT_EQ(CommDlgExtendedError(), c.error) << row;
-        EXPECT_EQ(std::string(file + kMaxFile, 8), std::string(8, 0x7E)) << row;
+        EXPECT_EQ(ok, !c.file.empty());
+        EXPECT_EQ(CommDlgExtendedError(), c.error);
+        EXPECT_EQ(RefuseDialogAnswer(host.Dialogs().back(), resolve(c.answer)), c.refusal);
+        EXPECT_EQ(std::string(file + kMaxFile, 8), std::string(8, 0x7E));
         if (ok) {
-            EXPECT_EQ(std::string(file), resolve(c.file)) << row;
+            EXPECT_EQ(std::string(file), resolve(c.file));
             const std::string name = c.file.substr(c.file.rfind('/') + 1);
-            EXPECT_EQ(std::string(title), name.substr(0, 7)) << row; // cut to its buffer
-            EXPECT_EQ(title[8], 0x7E) << row;
+            EXPECT_EQ(std::string(title), name.substr(0, 7)); // cut to its buffer
+            EXPECT_EQ(title[8], 0x7E);
         } else if (c.error == FNERR_BUFFERTOOSMALL) {
             // As Windows does: the size needed in the first two bytes, nothing else copied.
-            EXPECT_EQ(ReadLe16(reinterpret_cast<uint8_t*>(file)), kMaxFile + 1) << row;
-            EXPECT_EQ(std::string(file + 2), kBefore.substr(2)) << row;
+            EXPECT_EQ(ReadLe16(reinterpret_cast<uint8_t*>(file)), kMaxFile + 1);
+            EXPECT_EQ(std::string(file + 2), kBefore.substr(2));
         } else {
-            EXPECT_EQ(std::string(file), kBefore) << row;
+            EXPECT_EQ(std::string(file), kBefore);
         }
     }
-    ASSERT_EQ(host.Dialogs().size(), std::size(cases));
-    EXPECT_EQ(host.Dialogs()[0].filters.at(1).pattern, "*.tvq;*.TVQ");
-}
-
-// The rule both desktop choosers keep asking by: only an Open dialog that asks for an
-// existing file refuses, and it names what it looked for.
-TEST(FileDialogs, RefuseOnlyMissingFilesWhereTheyMustExist) {
-    TempDir dir;
-    test::WriteFileBytes(dir.File("pic.tvq"), "x");
-    mkdir(dir.File("folder").c_str(), 0700);
-    struct Case {
-        bool save;
-        bool mustExist;
-        std::string answer;
-        std::string refusal;
-    } const cases[] = {
-        {false, true, "pic.tvq", ""},
-        {false, true, "pic", ""}, // the default extension completes it
-        {false, true, "missing.tvq", "missing.tvq\nFile does not exist."},
-        {false, true, "missing", "missing.tvq\nFile does not exist."},
-        {false, true, "folder", "folder.tvq\nFile does not exist."},
-        {false, false, "missing.tvq", ""},
-        {true, false, "missing.bmp", ""},
-    };
-    for (const Case& c : cases) {
-        FileDialogRequest request;
-        request.save = c.save;
-        request.fileMustExist = c.mustExist;
-        request.defaultExtension = "tvq";
-        EXPECT_EQ(RefuseDialogAnswer(request, dir.File(c.answer)), c.refusal) << c.answer;
-    }
+    EXPECT_EQ(host.Dialogs().size(), std::size(cases));
 }
 
 } // namespace

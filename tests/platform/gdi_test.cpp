@@ -1,4 +1,4 @@
-// Device contexts, bitmaps, BitBlt and GetDIBits. Targets are filled with a sentinel first,
+// Device contexts, bitmaps, BitBlt and painting. Targets are filled with a sentinel first,
 // so that a stray write anywhere shows.
 #include "common/types.h" // kMenuBarRows
 #include "platform/hosts/headless.h"
@@ -73,7 +73,8 @@ TEST_F(Gdi, SetPixelFollowsDeletedAndReselectedContexts) {
     EXPECT_EQ(SetPixel(second.dc(), 3, 3, RGB(8, 8, 8)), RGB(8, 8, 8));
     SelectObject(second.dc(), small);
     EXPECT_EQ(second.Pixel(3, 3), RGB(6, 6, 6)); // the old bitmap was left alone
-    EXPECT_EQ(SetPixel(second.dc(), 5, 4, RGB(7, 7, 7)), CLR_INVALID);
+    for (POINT p : {POINT{4, 3}, POINT{3, 4}})   // inside the larger bitmap, just outside this one
+        EXPECT_EQ(SetPixel(second.dc(), p.x, p.y, RGB(7, 7, 7)), CLR_INVALID);
     DeleteObject(larger);
 }
 
@@ -108,71 +109,25 @@ TEST_F(Gdi, BlitCopiesOnlyTheClippedRectangle) {
     }
 }
 
-// Rows laid out independently: bottom-up unless the height is negative, each padded to
-// four bytes with zeros, nothing written past the requested lines.
-TEST_F(Gdi, GetDIBitsLayout) {
-    const int height = 3;
-    struct Case {
-        int width, bpp;
-        UINT start, lines;
-        bool topDown;
-        int copied;
-    } const cases[] = {
-        {1, 24, 0, 3, false, 3}, {2, 24, 0, 3, false, 3},        {4, 24, 0, 3, true, 3},
-        {3, 32, 0, 3, true, 3},  {5, 24, 1, 1, true, 1},         {5, 24, 2, 9, false, 1},
-        {5, 24, 3, 1, false, 0}, {5, 32, 1, UINT_MAX, false, 2},
-    };
-    for (const Case& c : cases) {
-        MemorySurface surface(c.width, height, kSentinel);
-        FillDc(surface.dc(), c.width, height, Pattern);
-        const size_t stride = (size_t(c.width) * size_t(c.bpp / 8) + 3) / 4 * 4;
-        std::vector<uint8_t> want(stride * size_t(c.copied) + 16, 0xCC);
-        for (int i = 0; i < c.copied; ++i) {
-            const int line = int(c.start) + i, row = c.topDown ? line : height - 1 - line;
-            uint8_t* out = want.data() + stride * size_t(i);
-            std::fill_n(out, stride, 0);
-            for (int x = 0; x < c.width; ++x, out += c.bpp / 8) {
-                out[0] = GetBValue(Pattern(x, row));
-                out[1] = GetGValue(Pattern(x, row));
-                out[2] = GetRValue(Pattern(x, row));
-            }
-        }
-        std::vector<uint8_t> buffer(want.size(), 0xCC);
-        BITMAPINFO info{{sizeof(BITMAPINFOHEADER), c.width, c.topDown ? -height : height, 1,
-                         WORD(c.bpp), BI_RGB, 0, 0, 0, 0, 0},
-                        {}};
-        EXPECT_EQ(GetDIBits(screen, surface.bitmap(), c.start, c.lines, buffer.data(), &info,
-                            DIB_RGB_COLORS),
-                  c.copied);
-        EXPECT_EQ(buffer, want) << c.width << " wide, " << c.bpp << " bpp, from " << c.start;
-    }
-}
-
-// Into the client area: its clip keeps the menu bar and everything else untouched, however
-// far out a pixel is asked for.
-TEST_F(Gdi, WindowContextClipsToTheClientArea) {
-    MemorySurface memory(8, 6, kSentinel);
-    FillDc(memory.dc(), 8, 6, Pattern);
-    HDC client = GetDC(window);
-    const int right = kScreenW - 5, bottom = kScreenH - kMenuBarRows - 2;
-    RECT box{-9, -9, -9, -9};
-    EXPECT_EQ(GetClipBox(client, &box), SIMPLEREGION);
-    EXPECT_EQ(Box(box), Box(RECT{0, 0, kScreenW, kScreenH - kMenuBarRows}));
-    for (POINT p : {POINT{-1, 0}, POINT{0, -1}, POINT{box.right, 0}, POINT{0, box.bottom},
-                    POINT{INT_MIN, INT_MIN}}) {
-        EXPECT_EQ(SetPixel(client, p.x, p.y, RGB(9, 9, 9)), CLR_INVALID) << p.x << "," << p.y;
-        EXPECT_EQ(GetPixel(client, p.x, p.y), CLR_INVALID) << p.x << "," << p.y;
-    }
-    EXPECT_TRUE(BitBlt(client, -3, -4, 8, 6, memory.dc(), 0, 0, SRCCOPY));
-    EXPECT_TRUE(BitBlt(client, right, bottom, 8, 6, memory.dc(), 0, 0, SRCCOPY));
-    test::ExpectScreen(kScreenW, kScreenH, [&](int x, int y) {
-        const int cy = y - kMenuBarRows;
-        if (cy >= 0 && x < 5 && cy < 2)
-            return Pattern(x + 3, cy + 4);
-        return x >= right && cy >= bottom ? Pattern(x - right, cy - bottom) : kSentinel;
+// Parts of the client area invalidated in turn are painted as one rectangle inside it,
+// erased by the class brush; nothing else on the screen changes.
+TEST_F(Gdi, BeginPaintErasesAndClipsToTheUpdateArea) {
+    UpdateWindow(window); // validates everything
+    FillDc(screen, kScreenW, kScreenH, [](int, int) { return kSentinel; });
+    for (const RECT& r : {RECT{-5, -5, 3, 4}, RECT{40, 10, 90, 15}})
+        InvalidateRect(window, &r, TRUE);
+    PAINTSTRUCT paint;
+    RECT clip{-1, -1, -1, -1};
+    GetClipBox(BeginPaint(window, &paint), &clip);
+    const RECT want{0, 0, kScreenW, 15}; // clipped on three sides
+    EXPECT_FALSE(paint.fErase);          // the class brush has done it
+    EXPECT_EQ(Box(paint.rcPaint), Box(want));
+    EXPECT_EQ(Box(clip), Box(want));
+    EXPECT_TRUE(EndPaint(window, &paint));
+    EXPECT_EQ(GetPixel(paint.hdc, 0, 0), CLR_INVALID); // released
+    test::ExpectScreen(kScreenW, kScreenH, [&](int, int y) {
+        return y >= kMenuBarRows && y < kMenuBarRows + want.bottom ? 0 : kSentinel;
     });
-    EXPECT_EQ(ReleaseDC(window, client), 1);
-    EXPECT_EQ(GetClipBox(client, &box), ERROR);
 }
 
 } // namespace

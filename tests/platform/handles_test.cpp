@@ -1,11 +1,13 @@
-// Global memory, handle counting, and stale or wrong-kind handles refused.
+// Files made for replacing another, the built-in resources, handle counting,
+// and stale or wrong-kind handles refused.
 #include "platform/hosts/headless.h"
+#include "platform/linux/resources.h"
 #include "tests/support/gdi_helpers.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstring>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -16,31 +18,52 @@ HWND NewWindow() {
     return test::PlainWindow(WS_POPUP | WS_VISIBLE, 0, 0, 8, 8);
 }
 
-TEST(GlobalMemory, CapLocksAndFree) {
-    HeadlessHost host(8, 8);
-    EXPECT_EQ(GlobalAlloc(GMEM_FIXED, (SIZE_T(1) << 30) + 1), nullptr); // past the cap
-    EXPECT_EQ(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, SIZE_MAX), nullptr);
-    for (auto [flags, size] : {std::pair{UINT(GMEM_FIXED), SIZE_T(0)},
-                               {UINT(GMEM_FIXED | GMEM_ZEROINIT), SIZE_T(4099)}}) {
-        HGLOBAL block = GlobalAlloc(flags, size);
-        auto* bytes = static_cast<uint8_t*>(GlobalLock(block));
-        ASSERT_NE(bytes, nullptr); // even for zero bytes
-        EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + size), std::vector<uint8_t>(size));
-        std::memset(bytes, 0xA5, size); // the whole block is ours (ASan checks the end)
-        EXPECT_EQ(GlobalLock(block), bytes);
-        EXPECT_TRUE(GlobalUnlock(block));  // still locked once
-        EXPECT_FALSE(GlobalUnlock(block)); // now unlocked
-        EXPECT_FALSE(GlobalUnlock(block)); // was not locked
-        EXPECT_EQ(GlobalFree(block), nullptr);
-        EXPECT_EQ(GlobalFree(block), block); // twice: refused
-        EXPECT_EQ(GlobalLock(block), nullptr);
+HANDLE NewFile(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+// CreateFileA with CREATE_NEW never opens what already has the name, whether a file or a
+// link, and leaves what a link points to alone, even a link that leads nowhere.
+TEST(CreateFile, NewOnlyWhereNothingHasTheName) {
+    HeadlessHost host;
+    test::TempDir dir;
+    test::WriteFileBytes(dir.File("file"), "precious");
+    ASSERT_EQ(symlink(dir.File("file").c_str(), dir.File("link").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("nowhere").c_str(), dir.File("dangling").c_str()), 0);
+    for (const char* name : {"file", "link", "dangling"}) {
+        EXPECT_EQ(NewFile(dir.File(name)), INVALID_HANDLE_VALUE) << name;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS)) << name;
     }
+    EXPECT_EQ(test::ReadFileBytes(dir.File("file")), "precious");
+    EXPECT_FALSE(test::FileExists(dir.File("nowhere")));
+    HANDLE file = NewFile(dir.File("new"));
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, "abc", 3, &written, nullptr) && written == 3);
+    EXPECT_TRUE(FlushFileBuffers(file));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(test::ReadFileBytes(dir.File("new")), "abc");
+}
+
+TEST(Resources, IconAndCursorDecodeWithTheirHotSpot) {
+    const Image* cursor = FindCursorResource("tvq_cursor");
+    for (const Image* image : {FindIconResource("TVQ_BIG"), cursor}) {
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(std::pair(image->width, image->height), std::pair(32, 32));
+        ASSERT_EQ(image->argb.size(), 32u * 32u);
+        EXPECT_EQ(image->argb[0] >> 24, 0u); // the AND mask made the corner transparent
+    }
+    // The hot spot is where the crosshair's centre is drawn, opaque white.
+    EXPECT_EQ(std::pair(cursor->hotX, cursor->hotY), std::pair(17, 16));
+    EXPECT_EQ(cursor->argb[16 * 32 + 17], 0xFFFFFFFFu);
+    EXPECT_EQ(FindIconResource("TVQ_CURSOR"), nullptr); // kinds are kept apart
 }
 
 // Live handles are counted per kind; shared and stock objects are not, and deleting a stock
 // object is harmless.
 TEST(Handles, CountsGoUpAndDownPerKind) {
     HeadlessHost host(16, 16);
+    test::TempDir dir;
     auto counts = [] {
         std::vector<int> n;
         for (int k = 0; k < int(HandleKind::Count); ++k)
@@ -57,8 +80,10 @@ TEST(Handles, CountsGoUpAndDownPerKind) {
     HDC memory = CreateCompatibleDC(nullptr), client = GetDC(window);
     HBITMAP bitmap = CreateCompatibleBitmap(client, 4, 4);
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, 16);
-    EXPECT_EQ(counts(), (std::vector<int>{1, 2, 1, 1, 0, 0, 0, 0}));
-    EXPECT_EQ(LiveResourceHandles(), 4);
+    HANDLE file = NewFile(dir.File("file"));
+    EXPECT_EQ(counts(), (std::vector<int>{1, 2, 1, 1, 0, 0, 0, 1}));
+    EXPECT_EQ(LiveResourceHandles(), 5);
+    CloseHandle(file);
     GlobalFree(block);
     DeleteObject(bitmap);
     ReleaseDC(window, client);
@@ -67,10 +92,11 @@ TEST(Handles, CountsGoUpAndDownPerKind) {
     EXPECT_EQ(counts(), none);
 }
 
-// One stale and one wrong-kind handle each for a drawing, a GDI object and a window call:
-// refused, and without harm to the live handles.
+// One stale and one wrong-kind handle each for a drawing, a GDI object, a window and a file
+// call: refused, and without harm to the live handles.
 TEST(Handles, StaleAndWrongKindHandlesAreRefused) {
     HeadlessHost host(16, 16);
+    test::TempDir dir;
     HWND window = NewWindow(), destroyed = NewWindow();
     DestroyWindow(destroyed);
     HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(nullptr);
@@ -79,6 +105,8 @@ TEST(Handles, StaleAndWrongKindHandlesAreRefused) {
     HBITMAP deleted = CreateCompatibleBitmap(screen, 2, 2);
     DeleteObject(deleted);
     HBITMAP live = CreateCompatibleBitmap(screen, 3, 3); // likely in the freed slot
+    HANDLE closed = NewFile(dir.File("closed"));
+    CloseHandle(closed);
     BITMAP info;
     for (HDC dc : {deletedDc, reinterpret_cast<HDC>(live)})
         EXPECT_EQ(SetPixel(dc, 0, 0, 1), CLR_INVALID);
@@ -90,6 +118,8 @@ TEST(Handles, StaleAndWrongKindHandlesAreRefused) {
         EXPECT_FALSE(PostMessageA(w, WM_COMMAND, 1, 0));
         EXPECT_FALSE(DestroyWindow(w));
     }
+    for (HANDLE h : {closed, HANDLE(live)})
+        EXPECT_FALSE(CloseHandle(h));
     EXPECT_EQ(GetObjectA(live, sizeof info, &info), int(sizeof info));
     EXPECT_TRUE(DeleteObject(live));
     EXPECT_TRUE(DeleteDC(memory));

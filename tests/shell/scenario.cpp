@@ -4,8 +4,7 @@
 
 namespace zod::test {
 
-Scenario::Scenario(int width, int height)
-    : host(width, height), settings_(dir_.path() + "/config") {
+Program::Program() : settings_(dir_.path() + "/config") {
     // Program-wide state starts as a new process has it.
     ResetProgramState();
     char folder[4096];
@@ -13,37 +12,38 @@ Scenario::Scenario(int width, int height)
     EXPECT_EQ(chdir(dir_.path().c_str()), 0);
 }
 
-Scenario::~Scenario() {
+Program::~Program() {
     EXPECT_EQ(chdir(previousFolder_.c_str()), 0);
     // Every device context, bitmap and memory block acquired was released.
     EXPECT_EQ(LiveResourceHandles(), 0);
 }
 
-int Scenario::Run() {
+int Program::Run() {
     return WinMain(reinterpret_cast<HINSTANCE>(0x400000), nullptr, const_cast<char*>(""),
                    SW_SHOWNORMAL);
 }
 
-void Scenario::StoreSettings(const std::string& content) {
+void Program::StoreSettings(const std::string& content) {
     SettingsFilePath(true);
     WriteFileBytes(settings_.File(), content);
 }
 
-void Scenario::Choose(int command) {
+void Program::Choose(int command) {
     host.Then([this, command] { EXPECT_TRUE(host.ChooseMenuItem(command)) << command; });
 }
 
-void Scenario::ImportTvq(const std::string& name) {
+void Program::Import(const std::string& name) {
     host.QueueDialogAnswer(Path(name));
-    Choose(IDM_IMPORT_TVQ);
+    const bool tvq = name.size() > 4 && name.compare(name.size() - 4, 4, ".tvq") == 0;
+    Choose(tvq ? IDM_IMPORT_TVQ : IDM_IMPORT_BMP);
 }
 
-void Scenario::ExportBmp(const std::string& name) {
+void Program::ExportBmp(const std::string& name) {
     host.QueueDialogAnswer(Path(name));
     Choose(IDM_EXPORT_BMP);
 }
 
-std::vector<uint32_t> Scenario::Screen() const {
+std::vector<uint32_t> Program::Screen() const {
     return std::vector<uint32_t>(ScreenPixels(),
                                  ScreenPixels() + size_t(ScreenWidth()) * ScreenHeight());
 }

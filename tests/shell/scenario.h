@@ -17,18 +17,11 @@
 
 namespace zod::test {
 
-// Names parameterised cases after the `name` field of their parameter.
-struct CaseName {
-    template <typename T> std::string operator()(const ::testing::TestParamInfo<T>& p) const {
-        return p.param.name;
-    }
-};
-
-class Scenario : public ::testing::Test {
-  protected:
-    Scenario() : Scenario(640, 480) {}
-    Scenario(int width, int height);
-    ~Scenario() override;
+// One run of the program; a test may make one per row of its table.
+class Program {
+  public:
+    Program();
+    ~Program();
 
     int Run();
     // Stores the factor as a previous run would have left it.
@@ -41,12 +34,11 @@ class Scenario : public ::testing::Test {
 
     // Steps a user takes when the program waits; each runs when the previous is done.
     void Choose(int command);
-    void ImportTvq(const std::string& name);
+    // Import > TVQ File for a name ending in ".tvq", else Import > BMP File.
+    void Import(const std::string& name);
     void ExportBmp(const std::string& name);
     void Check(std::function<void()> check) { host.Then(std::move(check)); }
 
-    // Client pixel (x, y): the screen under the 18-row menu bar.
-    COLORREF Client(int x, int y) const { return ScreenPixel(x, y + kMenuBarRows); }
     std::vector<uint32_t> Screen() const;
 
     HeadlessHost host;
@@ -55,6 +47,11 @@ class Scenario : public ::testing::Test {
     TempDir dir_;
     SettingsFolder settings_;
     std::string previousFolder_;
+};
+
+class Scenario : public ::testing::Test, public Program {
+  protected:
+    using Program::Run;
 };
 
 } // namespace zod::test

@@ -1,5 +1,6 @@
 // The whole program, driven as a user would, checked on the screen and on disk.
 #include "scenario.h"
+#include "tests/support/gdi_helpers.h"
 
 namespace zod::test {
 namespace {
@@ -7,8 +8,9 @@ namespace {
 constexpr int kWidth = 37; // odd, so that BMP rows need padding
 constexpr int kHeight = 23;
 
+// Short of its last words, so that a row too many would show the last word's colour.
 std::string Sample() {
-    return TvqBytes(kWidth, kHeight, NoiseWords(kWidth * kHeight));
+    return TvqBytes(kWidth, kHeight, NoiseWords(kWidth * kHeight - 5));
 }
 
 // The sample at the factor, and nothing below or beside it: exactly height rows are drawn.
@@ -21,17 +23,17 @@ void ExpectSampleOnScreen(int factor) {
                 << x << "," << y;
 }
 
-using TypicalRun = Scenario;
-
-// Every level redraws the file at its own factor, down as well as up; the last is saved.
-TEST_F(TypicalRun, ImportAmplifyExportExit) {
-    StoreSettings("3");
+// The stored factor draws first; every level redraws at its own factor, down as well as up,
+// and the last is saved.
+TEST_F(Scenario, ImportAmplifyExportExit) {
+    StoreSettings("6\nanything after the number");
     WriteFile("sample.tvq", Sample());
-    ImportTvq("sample.tvq");
+    Check([&] { EXPECT_EQ(Screen(), std::vector<uint32_t>(640 * 480)) << "no intro picture"; });
+    Import("sample.tvq");
     Check([&] {
         EXPECT_EQ(CurrentViewMode, VIEW_TVQ);
         EXPECT_EQ(std::string(CurrentPath), Path("sample.tvq"));
-        ExpectSampleOnScreen(3);
+        ExpectSampleOnScreen(6);
         EXPECT_EQ(CurrentExtent.width, kWidth);
         EXPECT_EQ(CurrentExtent.height, kHeight);
     });
@@ -66,15 +68,30 @@ TEST_F(TypicalRun, ImportAmplifyExportExit) {
     EXPECT_TRUE(host.MessageBoxes().empty());
 }
 
-TEST_F(TypicalRun, ExportOfABitmapOnViewCopiesItsPixels) {
+// A bitmap larger than the window is cut off, left as it is by the levels (which are saved
+// all the same) and exported as the window shows it: black beyond the screen.
+TEST_F(Scenario, ABitmapLargerThanTheWindow) {
     StoreSettings("3");
-    auto colour = [](int x, int y) { return uint32_t(RGB(x * 5, y * 9, 200 - x)); };
-    WriteFile("picture.bmp", Bmp24Bytes(kWidth, kHeight, colour));
-    host.QueueDialogAnswer(Path("picture.bmp"));
-    Choose(IDM_IMPORT_BMP);
+    auto colour = [](int x, int y) {
+        return uint32_t(RGB(x & 255, y & 255, x >> 8 | y >> 8 << 2));
+    };
+    WriteFile("big.bmp", Bmp24Bytes(701, 500, colour)); // rows padded
+    Import("big.bmp");
+    auto shown = [&] {
+        ExpectScreen(640, 480, [&](int x, int y) {
+            return y < kMenuBarRows ? 0u : colour(x, y - kMenuBarRows);
+        });
+    };
+    Check(shown);
+    Choose(IDM_LEVEL5);
+    Check(shown);
     ExportBmp("copy.bmp");
+    Choose(IDM_EXIT);
     Run();
-    EXPECT_EQ(ReadFileBytes(Path("copy.bmp")), ReadFileBytes(Path("picture.bmp")));
+    EXPECT_EQ(ReadFileBytes(Path("copy.bmp")), Bmp24Bytes(701, 500, [&](int x, int y) {
+                  return x < 640 && y < 480 - kMenuBarRows ? colour(x, y) : 0u;
+              }));
+    EXPECT_EQ(SettingsContent(), "8");
 }
 
 } // namespace

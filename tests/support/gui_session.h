@@ -39,7 +39,8 @@ void SendCloseRequest(unsigned long window);
 // Starts a window manager for the rest of this test program; true once it has marked the
 // root window as a standard one does.
 bool StartWindowManager(const std::string& program);
-// A window's property as text: atom names, a string's parts or numbers, each followed by " ".
+// A window's property (0: the root window's) as xprop prints its value, "not found." when
+// it has none.
 std::string Property(unsigned long window, const char* name);
 
 // The keyboard (xdotool key names, "alt+f e") and the mouse.
@@ -53,16 +54,9 @@ void MovePointer(int x, int y);
 ::testing::AssertionResult OnScreen(int left, int top, int width, int height,
                                     const std::function<uint32_t(int, int)>& colour);
 
-// A menu bar of `titles` titles on the top `height` rows of the screen. Opens title number
-// `title` (from the left) with the mouse and clicks its item number `item`. The titles are
-// found as runs of text columns, the items as rows of new dark text under the title. Gives
-// the darkest pixel of each item, when asked: greyed items are lighter.
-struct MenuBar {
-    int height;
-    size_t titles;
-};
-::testing::AssertionResult ClickMenu(MenuBar bar, size_t title, size_t item,
-                                     std::vector<int>* darkest = nullptr);
+// Clicks title number `title` (from the left) of a menu bar of `titles` titles on the top
+// `barHeight` rows of the screen, found as runs of columns with text.
+::testing::AssertionResult ClickMenuTitle(int barHeight, size_t titles, size_t title);
 
 // A program run in folders of its own: HOME (with the folder FLTK keeps its settings in),
 // XDG_CONFIG_HOME (with the program's folder) and the working folder. A program still running at

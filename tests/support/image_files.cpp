@@ -81,10 +81,13 @@ std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, 
 }
 
 uint32_t Bmp24Pixel(const std::string& file, int x, int y) {
-    const int32_t width = int32_t(ReadLe32(BytesAt(file, 18)));
+    if (file.size() < 54)
+        return 0xFFFFFFFF;
     const int32_t height = int32_t(ReadLe32(BytesAt(file, 22)));
-    const size_t stride = (size_t(width) * 3 + 3) / 4 * 4;
+    const size_t stride = (size_t(ReadLe32(BytesAt(file, 18))) * 3 + 3) / 4 * 4;
     size_t at = ReadLe32(BytesAt(file, 10)) + size_t(height - 1 - y) * stride + 3 * size_t(x);
+    if (at + 2 >= file.size())
+        return 0xFFFFFFFF;
     return uint32_t(uint8_t(file[at + 2])) | uint32_t(uint8_t(file[at + 1])) << 8 |
            uint32_t(uint8_t(file[at])) << 16;
 }

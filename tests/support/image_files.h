@@ -45,7 +45,7 @@ std::vector<uint32_t> Resampled(const std::vector<uint32_t>& picture, int width,
 // A 24-bit bottom-up BMP file whose pixel (x, y) has colour(x, y), a COLORREF.
 std::string Bmp24Bytes(int width, int height, const std::function<uint32_t(int, int)>& colour);
 
-// The pixel (x, y) of a 24-bit BMP file as a COLORREF; the file must be well formed.
+// The pixel (x, y) of a 24-bit BMP file as a COLORREF; 0xFFFFFFFF where the file has none.
 uint32_t Bmp24Pixel(const std::string& file, int x, int y);
 
 } // namespace zod::test

@@ -7,22 +7,16 @@
 namespace zod::test {
 
 SettingsFolder::SettingsFolder(const std::string& configHome) : configHome_(configHome) {
-    if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
-        hadConfig_ = true;
-        savedConfig_ = old;
-    }
+    if (const char* old = std::getenv("XDG_CONFIG_HOME"))
+        saved_ = old;
     setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
 }
 
 SettingsFolder::~SettingsFolder() {
-    if (hadConfig_)
-        setenv("XDG_CONFIG_HOME", savedConfig_.c_str(), 1);
+    if (saved_)
+        setenv("XDG_CONFIG_HOME", saved_->c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
-}
-
-std::string SettingsFolder::File() const {
-    return configHome_ + "/zod-edozuv/RARURI.ini";
 }
 
 FullDisk::FullDisk(unsigned long long bytesLeft) {

@@ -1,6 +1,7 @@
 // Points the settings file at a test's own folder for the lifetime of the object.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace zod::test {
@@ -12,12 +13,11 @@ class SettingsFolder {
     SettingsFolder(const SettingsFolder&) = delete;
     SettingsFolder& operator=(const SettingsFolder&) = delete;
     // The settings file inside it.
-    std::string File() const;
+    std::string File() const { return configHome_ + "/zod-edozuv/RARURI.ini"; }
 
   private:
     std::string configHome_;
-    std::string savedConfig_;
-    bool hadConfig_ = false;
+    std::optional<std::string> saved_; // XDG_CONFIG_HOME before
 };
 
 // While alive, makes every write of this process past `bytesLeft` bytes into a file fail
