@@ -118,7 +118,7 @@ TEST(LoadImage, AcceptsAndRefusesTheCorpusCheaply) {
     WriteFileBytes(dir.File("png.bmp"),
                    std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(40, '\0'));
     for (const char* name : {"png.bmp", "missing.bmp"})
-        corpus.push_back(CorpusBmp{dir.File(name), false, false, 0, 0, ""});
+        corpus.push_back(CorpusBmp{dir.File(name), false, false, false, 0, 0, ""});
     for (const CorpusBmp& bmp : corpus) {
         SCOPED_TRACE(bmp.path);
         const long before = ProcField("/proc/self/status", "VmRSS:");
