@@ -108,9 +108,7 @@ TEST_F(ThumbnailTest, RegisterServeRefuseAndUnregisterAsExplorerUsesThem) {
     }
 }
 
-// Explorer reads big files too: the thumbnail of 8192 x 4096 pixels (64 MiB) is read once
-// in order, sampling only what it shows. Its time and peak memory are printed; the floor
-// is reading the same stream whole.
+// Tools find the factor the viewer sees: the VirtualStore copy first, then the real file.
 TEST_F(ThumbnailTest, ViewerFactorComesFromVirtualStoreFirst) {
     EXPECT_EQ(SavedFactorOrDefault(), kSavedFactor);
     fs::remove(dir_.File("VirtualStore/Windows/RARURI.ini"));

@@ -111,6 +111,15 @@ inline const CommandLineCase kCommandLineCases[] = {
     {"encode --max-pixels 15 p8.bmp", 1,
      "zod-tvq: p8.bmp: 4 x 4 pixels, larger than --max-pixels allows (15)\n", nullptr},
     {"info p8.bmp", 1, "zod-tvq: p8.bmp: a BMP file, not TVQ\n", nullptr},
+    {"convert --level 0 a.tvq", 2, "zod-tvq: --level: ", nullptr},
+    {"convert --level 6 a.tvq", 2, "zod-tvq: --level: ", nullptr},
+    {"convert --level 2 --factor 3 a.tvq", 2, "zod-tvq: ", nullptr},
+    {"convert --factor 16 -o f16.bmp a.tvq", 0, "zod-tvq: note: factor 16 is none of", "f16.bmp"},
+    {"convert --factor 0 -o f0.bmp a.tvq", 0, "zod-tvq: note: factor 0 is none of", "f0.bmp"},
+    {"encode --factor 0 p8.bmp", 2, "zod-tvq: --factor 0: encode needs", nullptr},
+    {"encode --factor -1 p8.bmp", 2, "zod-tvq: --factor -1: encode needs", nullptr},
+    {"encode --factor 1 -o e1.tvq p8.bmp", 0, "", "e1.tvq"},
+    {"encode -o e.bmp p8.bmp", 2, "zod-tvq: -o e.bmp names a bmp file", nullptr},
 };
 
 inline std::vector<std::pair<std::string, std::string>> CommandLineFiles() {
