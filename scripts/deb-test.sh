@@ -6,6 +6,7 @@
 # purges on failure too, so the machine is left as it was found.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 
 skip() { echo "skipped: the Debian package test ($1)"; exit 0; }
 fail() { echo "FAIL: $*" >&2; exit 1; }

@@ -7,6 +7,7 @@
 # build/fuzz/findings/ and the script fails once every target has run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 seconds=${1:-20}
 shift || true
 source scripts/packages.sh

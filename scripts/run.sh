@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the program and starts it in the demo folder.
+# Builds the program and starts it in the demo folder; arguments go to the program (a FILE to show).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 # The program is a window on an X display. Without one there is nothing to see, so say so
 # before building anything (under Xvfb it would wait forever for a user).
 if [ -z "${DISPLAY:-}" ]; then

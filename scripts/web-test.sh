@@ -4,6 +4,7 @@
 # -k offline.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${BUILD_PACKAGES[@]}" "${WEB_PACKAGES[@]}" "${WEB_TEST_PACKAGES[@]}"
 cmake --preset web >/dev/null

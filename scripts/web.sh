@@ -3,6 +3,7 @@
 # set). Any static file server can serve build/web/site/ instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${WEB_PACKAGES[@]}"
 cmake --preset web >/dev/null

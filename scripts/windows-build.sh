@@ -9,6 +9,7 @@
 # ZOD_WINDOWS_BITS=64 forces 64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 source scripts/packages.sh
 scripts/ensure-packages.sh "${WINDOWS_TEST_PACKAGES[@]}"
 source scripts/wine.sh

@@ -19,6 +19,11 @@ source scripts/wine.sh
 started=$SECONDS
 bits=$(zod_windows_bits)
 only=${1:-}
+case $only in
+  "" | files | units | e2e | installer) ;;
+  -h | --help) sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 0 ;;
+  *) echo "usage: scripts/windows-run.sh [files|units|e2e|installer [ARGS...]]" >&2; exit 2 ;;
+esac
 [ $# -gt 0 ] && shift
 if [ "$bits" = 32 ]; then
   tests=build/windows-tests packages=build/windows/packages exe=build/windows/zod-edozuv.exe

@@ -3,5 +3,6 @@
 # each path runs). Arguments go to the run step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 scripts/windows-build.sh
 exec scripts/windows-run.sh "$@"
