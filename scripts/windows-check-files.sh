@@ -4,6 +4,7 @@
 # file's size and imports, and every fault found, then fails if there was any.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 build=${1:-build/windows}
 faults=0
 fail() {
