@@ -32,8 +32,6 @@ cmake --build --preset release --target deb
 debs=("$PWD/$out"/*_"$(dpkg --print-architecture)".deb)
 [ ${#debs[@]} -eq ${#PACKAGES[@]} ] || fail "expected ${#PACKAGES[@]} packages in $out, found ${#debs[@]}"
 ls -l "${debs[@]}"
-lintian --fail-on error,warning "${debs[@]}" || fail "lintian: see above"
-
 tmp=$(mktemp -d)
 pulled=()
 cleanup() {
@@ -50,6 +48,8 @@ cleanup() {
   exit $rc
 }
 trap cleanup EXIT
+# lintian leaves its caches of ELF facts in TMPDIR.
+TMPDIR=$tmp lintian --fail-on error,warning "${debs[@]}" || fail "lintian: see above"
 
 # Every check runs as a user would: PATH and a home of its own, nothing else.
 sys() { env -i PATH=/usr/bin:/bin HOME="$tmp/home" "$@"; }
