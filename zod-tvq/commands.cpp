@@ -145,7 +145,8 @@ int RunConvert(const Options& options) {
     auto beside = [&](const std::string& input) { return OutputBeside(input, "", settings.png); };
     auto one = [&](const std::string& input, const std::string& output, std::string* reason) {
         std::string path = input;
-        if (IsStandardStream(input) && (path = StandardInputPath(reason)).empty())
+        if (IsStandardStream(input) &&
+            (path = StandardInputPath(TvqStreamByteLimit(options.maxPixels), reason)).empty())
             return false;
         if (!converter.Convert(path, output, reason))
             return false;
@@ -192,7 +193,8 @@ int RunInfo(const Options& options) {
         std::string reason;
         std::string path = input;
         const bool read =
-            (!IsStandardStream(input) || !(path = StandardInputPath(&reason)).empty()) &&
+            (!IsStandardStream(input) ||
+             !(path = StandardInputPath(TvqStreamByteLimit(options.maxPixels), &reason)).empty()) &&
             ReadTvqFacts(path, &facts, &reason);
         const std::string name = InputName(input);
         if (!read) {

@@ -102,7 +102,10 @@ class WicInput final : public PictureInput {
 std::unique_ptr<PictureInput> OpenPicture(const std::string& path, const PictureLimits& limits,
                                           std::string* reason) {
     std::string name = path;
-    if (IsStandardStream(path) && (name = StandardInputPath(reason)).empty())
+    // One byte past the limit is enough to refuse standard input as too long.
+    const uint64_t keep = PictureByteLimit(limits.maxPixels);
+    if (IsStandardStream(path) &&
+        (name = StandardInputPath(keep == UINT64_MAX ? keep : keep + 1, reason)).empty())
         return nullptr;
     // A device or a pipe is refused before WIC reads from it, as on Linux.
     FILE* file = OpenRegularFile(name, reason);

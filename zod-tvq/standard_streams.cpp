@@ -16,7 +16,7 @@ std::string DescriptorPath(int fd) {
 
 } // namespace
 
-std::string StandardInputPath(std::string* reason) {
+std::string StandardInputPath(uint64_t limit, std::string* reason) {
     struct stat status;
     // Opening the path starts at the file's beginning, which is where standard input stands
     // only when nothing has read from it yet: `(read head; zod-tvq info -) <file`.
@@ -27,11 +27,7 @@ std::string StandardInputPath(std::string* reason) {
     // in part. tmpfile() removes its name at once, so nothing is left behind however the
     // process ends.
     FILE* copy = tmpfile();
-    static char buffer[1 << 16];
-    size_t got = 0;
-    bool ok = copy != nullptr;
-    while (ok && (got = fread(buffer, 1, sizeof buffer, stdin)) > 0)
-        ok = fwrite(buffer, 1, got, copy) == got;
+    const bool ok = copy != nullptr && CopyStandardInput(copy, limit);
     if (ok && ferror(stdin)) {
         *reason = std::string("cannot read standard input: ") + strerror(errno);
         return "";

@@ -23,7 +23,7 @@ void RemoveKeptInput() {
 
 } // namespace
 
-std::string StandardInputPath(std::string* reason) {
+std::string StandardInputPath(uint64_t limit, std::string* reason) {
     if (!keptInput.empty())
         return std::filesystem::path(keptInput).string();
     wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
@@ -36,11 +36,7 @@ std::string StandardInputPath(std::string* reason) {
     std::atexit(RemoveKeptInput);
     FILE* copy = _wfopen(name, L"wb");
     _setmode(_fileno(stdin), _O_BINARY);
-    static char buffer[1 << 16];
-    size_t got = 0;
-    bool ok = copy != nullptr;
-    while (ok && (got = fread(buffer, 1, sizeof buffer, stdin)) > 0)
-        ok = fwrite(buffer, 1, got, copy) == got;
+    bool ok = copy != nullptr && CopyStandardInput(copy, limit);
     const bool readFailed = ferror(stdin);
     if (copy && fclose(copy) != 0)
         ok = false;

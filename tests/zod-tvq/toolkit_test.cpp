@@ -227,8 +227,11 @@ TEST_F(Toolkit, DashReadsStandardInputAndWritesStandardOutput) {
         }
         EXPECT_FALSE(FileExists(work + "/-")) << c.command;
     }
-    for (const std::string& command :
-         {std::string("cat in.tvq | zod-tvq info -"), skip + "info -) <two.bin"})
+    // A pipe is kept only as far as the largest image allowed: 6 pixels here, under a 10 MiB
+    // cap on files that an endless copy would reach.
+    const std::string endless = "(cat in.tvq /dev/zero) | (ulimit -f 10240; zod-tvq info ";
+    for (const std::string& command : {std::string("cat in.tvq | zod-tvq info -"),
+                                       skip + "info -) <two.bin", endless + "--max-pixels 6 -)"})
         EXPECT_EQ(Run(command).out, "standard input: 3 x 2, 6 of 6 pixel words\n") << command;
     // Binary data would garble a terminal: `script` gives the program one.
     const Result terminal = Run("script -qec 'zod-tvq convert --to bmp -o - in.tvq' /dev/null");
