@@ -6,11 +6,11 @@
 #   ZOD_SKIP_WINDOWS=1 scripts/test.sh    all but the Windows stage
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 quick=0
 case "${1:-}" in
   "") ;;
   --quick) quick=1 ;;
-  -h | --help) sed -n '2,6s/^# \{0,1\}//p' "$0"; exit 0 ;;
   *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
 esac
 # Everything temporary goes under a folder of the run's own; at the end, however it ends,

@@ -15,13 +15,13 @@
 #   scripts/windows-run.sh e2e ViewerTest.test_first_start
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/usage.sh "$@"
 source scripts/wine.sh
 started=$SECONDS
 bits=$(zod_windows_bits)
 only=${1:-}
 case $only in
   "" | files | units | e2e | installer) ;;
-  -h | --help) sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 0 ;;
   *) echo "usage: scripts/windows-run.sh [files|units|e2e|installer [ARGS...]]" >&2; exit 2 ;;
 esac
 [ $# -gt 0 ] && shift

@@ -7,10 +7,6 @@
 
 namespace zod::cli {
 
-bool IsLevelFactor(int32_t factor) {
-    return TvqLevelOfFactor(factor) != 0;
-}
-
 std::string LevelTable() {
     std::string table;
     for (int level = 1; level <= kTvqLevelCount; ++level)

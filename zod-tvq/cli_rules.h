@@ -8,7 +8,6 @@
 
 namespace zod::cli {
 
-bool IsLevelFactor(int32_t factor);
 // The table for --help: "Level 1 = factor 2, ...".
 std::string LevelTable();
 

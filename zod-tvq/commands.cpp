@@ -9,6 +9,7 @@
 #include "zod-tvq/tvq_input.h"
 #include "zod-tvq/verdict.h"
 #include "zod-tvq/utf8_path.h"
+#include "formats/core/tvq_levels.h"
 #include "settings/stored_factor.h"
 
 #include <cstdio>
@@ -135,7 +136,7 @@ int RunConvert(const Options& options) {
                              !options.noSync, options.maxPixels, options.allowSparse};
     if (!options.factorGiven)
         settings.factor = SavedFactorOrDefault();
-    if (options.factorGiven && !options.quiet && !IsLevelFactor(settings.factor))
+    if (options.factorGiven && !options.quiet && TvqLevelOfFactor(settings.factor) == 0)
         fprintf(stderr, "zod-tvq: note: factor %d is none of the viewer's Levels (%s)\n",
                 int(settings.factor), LevelTable().c_str());
 

@@ -30,10 +30,11 @@ struct Options {
 // Each returns the exit status: 0 when all went well, kFailedInput when any input
 // failed, kUsageError when the command line cannot be followed.
 int RunConvert(const Options& options);
+int RunEncode(const Options& options);
+int RunInfo(const Options& options);
+
 // The whole program (main.cpp): the command line, names in UTF-8, to the exit status.
 // main() on Linux (main_posix.cpp) and wmain() on Windows (main_windows.cpp) call it.
 int RunZodTvq(int argc, char** argv);
-int RunEncode(const Options& options);
-int RunInfo(const Options& options);
 
 } // namespace zod::cli

@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -136,9 +137,8 @@ int zod::cli::RunZodTvq(int argc, char** argv) {
     convert->add_option("FILE", options.files, "TVQ files; - reads standard input")->required();
 
     CLI::App* encode = app.add_subcommand(
-        "encode",
-        "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any other format gdk-pixbuf reads "
-        "but SVG, XPM and XBM) as TVQ");
+        "encode", "Encode pictures (PNG, JPEG, BMP, GIF, TIFF, any other format gdk-pixbuf reads "
+                  "but SVG, XPM and XBM) as TVQ");
     options.factor = 8;
     AddFactorOptions(encode, options, &level,
                      "Colour amplification the file is made for (default 8, Level 5: the "
@@ -200,11 +200,8 @@ int zod::cli::RunZodTvq(int argc, char** argv) {
     if (level > 0)
         options.factor = TvqLevelFactor(level);
     try {
-        if (chosen == convert) {
-            if (!options.factorGiven)
-                options.factor = 0; // the saved one
+        if (chosen == convert)
             return RunConvert(options);
-        }
         return chosen == encode ? RunEncode(options) : RunInfo(options);
     } catch (const std::exception& error) { // out of memory, in effect
         fprintf(stderr, "zod-tvq: %s\n", error.what());

@@ -43,7 +43,7 @@ uint64_t PictureByteLimit(uint64_t maxPixels);
 std::string PictureBytesRefusal(uint64_t maxPixels);
 
 // Opens `path` ("-": standard input). A non-interlaced PNG streams through libspng, in
-// constant memory whatever its size; an interlaced one is kept as 3 bytes a pixel, as its
+// constant memory whatever its size; an interlaced one is kept as 3 or 4 bytes a pixel, as its
 // rows arrive. Every other format loads whole through the system's gdk-pixbuf loaders,
 // which hold about 4 bytes a pixel. Null with the reason when nothing can be read, it is
 // no picture, it is damaged or cut short, or it is beyond `limits`; a picture beyond them

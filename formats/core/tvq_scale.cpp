@@ -17,11 +17,6 @@ ImageExtent TvqFitExtent(ImageExtent source, int32_t maxWidth, int32_t maxHeight
     return ImageExtent{int32_t(outW), int32_t(outH)};
 }
 
-int32_t TvqRowWordsHeld(ImageExtent extent, int32_t y, uint64_t storedWords) {
-    const uint64_t width = uint64_t(extent.width);
-    return int32_t(TvqWordsHeld(uint64_t(y) * width, width, storedWords));
-}
-
 int32_t TvqSamplesHeld(int32_t held, int32_t outLength, int32_t srcLength) {
     // Sample i lies on the first `held` pixels when (2i + 1) srcLength < 2 outLength held.
     const int64_t over = 2 * int64_t(outLength) * held - srcLength;

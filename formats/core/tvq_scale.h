@@ -27,10 +27,6 @@ inline int32_t TvqSampleIndex(int32_t i, int32_t outLength, int32_t srcLength) {
 // larger than the source and at least 1 x 1. The source must have pixels.
 ImageExtent TvqFitExtent(ImageExtent source, int32_t maxWidth, int32_t maxHeight);
 
-// How many words of row `y` a file of `storedWords` pixel words holds: the row's width,
-// fewer in the row where the file ends, 0 past it.
-int32_t TvqRowWordsHeld(ImageExtent extent, int32_t y, uint64_t storedWords);
-
 // How many of `outLength` samples of a source `srcLength` long fall on its first `held`
 // pixels: the output pixels of a row that take words the file holds.
 int32_t TvqSamplesHeld(int32_t held, int32_t outLength, int32_t srcLength);

@@ -4,17 +4,6 @@
 
 namespace {
 
-TEST(TvqRowWordsHeld, CountsTheWordsOfEachRow) {
-    const ImageExtent extent{5, 4};
-    const struct {
-        int32_t y;
-        uint64_t stored;
-        int32_t held;
-    } cases[] = {{0, 20, 5}, {3, 20, 5}, {2, 12, 2}, {2, 10, 0}, {3, 12, 0}, {0, 1, 1}, {3, 99, 5}};
-    for (const auto& c : cases)
-        EXPECT_EQ(TvqRowWordsHeld(extent, c.y, c.stored), c.held) << &c - cases;
-}
-
 // The samples that fall on the held words are the first ones, as many as the sampling rule
 // puts below `held`, shrunk or enlarged.
 TEST(TvqSamplesHeld, CountsTheSamplesBelowTheHeldWords) {
